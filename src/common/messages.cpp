@@ -1,0 +1,28 @@
+// Message lookup and the single error-reporting path.
+#include "common/messages.h"
+
+#include "common/text.h"
+#include "platform/console.h"
+#include "platform/resources.h"
+
+namespace noviq {
+
+WideString LoadMessage(MessageId id) {
+    return platform::loadStringResource(static_cast<int32_t>(id));
+}
+
+void ReportError(const WideString& message) {
+    WideString line(u"Error: ");
+    line += message;
+    line += u" \n";
+    const NarrowString bytes = narrow(line);
+    platform::writeStandardOutput(bytes.c_str(), bytes.length());
+}
+
+void ReportMessage(MessageId id) { ReportError(LoadMessage(id)); }
+
+void ReportSystemError(MessageId templateId, MessageId textId, uint32_t errorCode) {
+    ReportError(LoadMessage(templateId), LoadMessage(textId), static_cast<int64_t>(errorCode));
+}
+
+} // namespace noviq

@@ -1,0 +1,39 @@
+// The message table: user-visible texts addressed by id, and the error line on stdout.
+#pragma once
+
+#include <cstdint>
+
+#include "common/basic_string.h"
+#include "common/format.h"
+
+namespace noviq {
+
+enum class MessageId : int32_t {
+#define NOVIQ_MESSAGE(id, name, text) name = id,
+#include "messages.def"
+#undef NOVIQ_MESSAGE
+};
+
+// The text of a message, or the empty string when the table has no non-empty entry.
+WideString LoadMessage(MessageId id);
+
+// Format with the template of a message; an absent id cannot be measured and ends the
+// process.
+template <class... Args> WideString FormatById(MessageId id, const Args&... args) {
+    const WideString templateText = LoadMessage(id);
+    if (templateText.isEmpty())
+        string_detail::violation();
+    return Format(templateText, args...);
+}
+
+// Writes "Error: <message> \n" to standard output in the process's 8-bit code page.
+void ReportError(const WideString& message);
+template <class... Args> void ReportError(const WideString& templateText, const Args&... args) {
+    ReportError(Format(templateText, args...));
+}
+
+// The common forms: a message by id, and a template id with a message id and a number.
+void ReportMessage(MessageId id);
+void ReportSystemError(MessageId templateId, MessageId textId, uint32_t errorCode);
+
+} // namespace noviq

@@ -1,0 +1,128 @@
+// Path and argument utilities shared by the settings, the runtime search and the JVM host.
+#include "common/path_utils.h"
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/path_style.h"
+
+namespace noviq {
+
+void splitAtSeparator(const WideString& text, const WideString& separator, StringList& pieces) {
+    pieces.clear();
+    if (separator.isEmpty())
+        string_detail::violation();
+    if (text.isEmpty())
+        return;
+    int32_t position = 0;
+    for (;;) {
+        const int32_t found = text.Find(separator, position);
+        if (found < 0)
+            break;
+        pieces.add(text.Mid(position, found - position));
+        position = found + separator.length();
+        if (position >= text.length())
+            return;
+    }
+    pieces.add(position == 0 ? text : text.Mid(position));
+}
+
+void tokenizeCommandLine(const WideString& text, StringList& arguments) {
+    const int32_t n = text.length();
+    int32_t position = 0;
+    auto skipSpaces = [&](int32_t from) {
+        while (from < n && text[from] == u' ')
+            ++from;
+        return from;
+    };
+    while (position < n) {
+        if (text[position] == u'"') {
+            const int32_t close = text.Find(u'"', position + 1);
+            if (close < 0) {
+                arguments.add(text.Mid(position + 1));
+                return;
+            }
+            arguments.add(text.Mid(position + 1, close - position - 1));
+            position = skipSpaces(close + 1);
+        } else {
+            const int32_t space = text.Find(u' ', position);
+            if (space < 0) {
+                arguments.add(text.Mid(position));
+                return;
+            }
+            arguments.add(text.Mid(position, space - position));
+            position = skipSpaces(space);
+        }
+    }
+}
+
+bool hasLongPathPrefix(const WideString& path) { return path.Left(4) == u"\\\\?\\"; }
+
+bool isUncPath(const WideString& path) {
+    return path.length() > 2 && path[0] == u'\\' && path[1] == u'\\' && path[2] != u'?';
+}
+
+bool pathExists(const WideString& path) {
+    if (path.isEmpty())
+        return false;
+    const bool rooted = path[0] == platform::kPathSeparator || path.Find(u':') >= 0;
+    return rooted && platform::firstFileExists(path);
+}
+
+void splitPath(const WideString& path, StringList& elements) {
+    const WideString separator(&platform::kPathSeparator, 1);
+    WideString prefix;
+    WideString rest = path;
+    if (hasLongPathPrefix(rest)) {
+        prefix = rest.Left(4);
+        rest = rest.Mid(4);
+    }
+    const int32_t rootEnd = isUncPath(rest) ? rest.Find(platform::kPathSeparator, 2)
+                                            : rest.Find(platform::kPathSeparator);
+    WideString root = rootEnd < 0 ? rest : rest.Left(rootEnd);
+    rest = rootEnd < 0 ? WideString() : rest.Mid(rootEnd + 1);
+    root = prefix + root;
+    StringList pieces;
+    splitAtSeparator(rest, separator, pieces);
+    // Where the separator is "/", a leading separator is the file system's root, kept as
+    // an empty root element so that folders are built from it; on Windows such a path is
+    // relative to the current drive and has no root element.
+    if (!root.isEmpty() || (platform::kPathSeparator == u'/' && !path.isEmpty() && path[0] == u'/'))
+        elements.add(root);
+    for (const WideString& piece : pieces)
+        elements.add(piece);
+}
+
+uint32_t createParentFolders(const WideString& filePath) {
+    if (filePath.isEmpty())
+        return platform::kErrorInvalidParameter;
+    if (pathExists(filePath))
+        return 0;
+    const bool unc = isUncPath(filePath);
+    StringList elements;
+    splitPath(filePath, elements);
+    if (elements.count() < 3)
+        return 0;
+    uint32_t result = 0;
+    WideString soFar = elements[0];
+    for (int32_t i = 1; i < elements.count() - 1; ++i) {
+        const WideString folder = soFar + WideString(&platform::kPathSeparator, 1) + elements[i];
+        const uint32_t error = platform::createDirectory(folder);
+        if (error != 0 && error != platform::kErrorAlreadyExists) {
+            result = error;
+            if (!unc) {
+                if (i > 1)
+                    platform::removeDirectory(soFar);
+                break;
+            }
+        }
+        soFar = folder;
+    }
+    return result;
+}
+
+WideString withoutLastComponent(const WideString& path) {
+    const int32_t last = path.ReverseFind(platform::kPathSeparator);
+    return last < 0 ? path : path.Left(last);
+}
+
+} // namespace noviq

@@ -1,0 +1,24 @@
+// The launcher's main procedure (called by the platform entry point): build the Launcher, initialise it, run it in the foreground or
+// as a service, shut it down and return the exit code.
+#include "launcher/launcher.h"
+#include "platform/text.h"
+#include "service/service_module.h"
+
+namespace noviq {
+
+int32_t launcherMain() {
+    Launcher launcher;
+    ServiceModule service;
+    platform::setThreadLocaleToSystemDefault();
+    int32_t result = -1;
+    if (launcher.initialize()) {
+        if (!launcher.isService)
+            result = launcher.run();
+        else if (service.attach(launcher))
+            result = service.runDispatcher();
+    }
+    launcher.shutdown();
+    return result;
+}
+
+} // namespace noviq

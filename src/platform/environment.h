@@ -1,0 +1,24 @@
+// The process environment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/basic_string.h"
+
+namespace noviq::platform {
+
+// The value of a variable read into a buffer of `bufferSize` characters; nothing when it
+// is not set or does not fit.
+std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize);
+bool setEnvironmentVariable(const WideString& name, const WideString& value);
+
+// Replaces %NAME% references by the variables' values; an undefined reference stays as
+// written. Nothing when the system call fails.
+std::optional<WideString> expandEnvironmentStrings(const WideString& text);
+
+// The folder under which per-user INI files live: %APPDATA% on Windows (read into 260
+// characters, empty when unset); $XDG_CONFIG_HOME, else $HOME/.config, on Linux.
+WideString perUserConfigFolder();
+
+} // namespace noviq::platform

@@ -1,0 +1,57 @@
+// File-system operations the core relies on: the first-file existence probe, directory
+// searches, folder creation, and read-only views of a file.
+#pragma once
+
+#include <cstdint>
+
+#include "common/basic_string.h"
+
+namespace noviq::platform {
+
+// True when a first-file search on this exact path finds something (file or folder).
+bool firstFileExists(const WideString& path);
+
+// A directory search over a pattern whose last component may hold "*" and "?". Move-only;
+// closes its handle once.
+class DirectorySearch {
+public:
+    explicit DirectorySearch(const WideString& pattern);
+    ~DirectorySearch();
+    DirectorySearch(DirectorySearch&& other) noexcept;
+    DirectorySearch& operator=(DirectorySearch&&) = delete;
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    // The next matching name (no folder part); false when the search is over.
+    bool next(WideString& name);
+
+private:
+    struct State;
+    State* state_;
+};
+
+// Creates one folder; 0 on success, otherwise the system error code.
+uint32_t createDirectory(const WideString& path);
+bool removeDirectory(const WideString& path);
+
+// A read-only view of a whole file. Owns the file, the mapping and the view, released in
+// reverse order of acquisition.
+class MappedImage {
+public:
+    explicit MappedImage(const WideString& path);
+    ~MappedImage();
+    MappedImage(const MappedImage&) = delete;
+    MappedImage& operator=(const MappedImage&) = delete;
+
+    bool isOpen() const { return data_ != nullptr; }
+    const unsigned char* data() const { return data_; }
+    uint64_t size() const { return size_; }
+
+private:
+    struct Handles;
+    Handles* handles_ = nullptr;
+    const unsigned char* data_ = nullptr;
+    uint64_t size_ = 0;
+};
+
+} // namespace noviq::platform

@@ -1,0 +1,14 @@
+// Linux: the error lines go to standard output through the C runtime.
+#include "platform/console.h"
+
+#include <cstdio>
+
+namespace noviq::platform {
+
+void writeStandardOutput(const char* bytes, int32_t length) {
+    if (length > 0)
+        std::fwrite(bytes, 1, static_cast<size_t>(length), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace noviq::platform

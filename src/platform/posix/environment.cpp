@@ -1,0 +1,58 @@
+// Linux: the process environment, with Windows-style %NAME% expansion.
+#include "platform/environment.h"
+
+#include <cstdlib>
+
+#include "common/text.h"
+
+namespace noviq::platform {
+
+std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize) {
+    const char* value = std::getenv(noviq::narrow(name).c_str());
+    if (!value)
+        return std::nullopt;
+    WideString text = noviq::widen(value);
+    if (text.length() >= bufferSize)
+        return std::nullopt;
+    return text;
+}
+
+bool setEnvironmentVariable(const WideString& name, const WideString& value) {
+    return setenv(noviq::narrow(name).c_str(), noviq::narrow(value).c_str(), 1) == 0;
+}
+
+std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
+    WideString result;
+    int32_t i = 0;
+    while (i < text.length()) {
+        const int32_t open = text.Find(u'%', i);
+        if (open < 0)
+            break;
+        const int32_t close = text.Find(u'%', open + 1);
+        if (close < 0)
+            break;
+        result += text.Mid(i, open - i);
+        const WideString name = text.Mid(open + 1, close - open - 1);
+        const char* value = name.isEmpty() ? nullptr : std::getenv(noviq::narrow(name).c_str());
+        if (value) {
+            result += noviq::widen(value);
+            i = close + 1;
+        } else {
+            // An undefined reference stays; its closing % may open the next reference.
+            result += text.Mid(open, close - open);
+            i = close;
+        }
+    }
+    result += text.Mid(i);
+    return result;
+}
+
+WideString perUserConfigFolder() {
+    if (auto xdg = environmentVariable(u"XDG_CONFIG_HOME", 4096); xdg && !xdg->isEmpty())
+        return *xdg;
+    if (auto home = environmentVariable(u"HOME", 4096); home && !home->isEmpty())
+        return *home + u"/.config";
+    return WideString();
+}
+
+} // namespace noviq::platform

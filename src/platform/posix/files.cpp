@@ -1,0 +1,112 @@
+// Linux: existence probe, directory search with "*"/"?" patterns, folders, mapped files.
+#include "platform/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/process.h"
+
+namespace noviq::platform {
+
+bool firstFileExists(const WideString& path) {
+    if (path.isEmpty())
+        return false;
+    struct stat st;
+    return stat(noviq::narrow(path).c_str(), &st) == 0;
+}
+
+// The matches are read at once and sorted, so a search returns names in the same order on
+// every file system (NTFS, which Windows users see, returns them sorted as well).
+struct DirectorySearch::State {
+    std::vector<std::string> names;
+    size_t next = 0;
+};
+
+DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) {
+    const std::string text = noviq::narrow(pattern).c_str();
+    const size_t slash = text.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+    const std::string namePattern = slash == std::string::npos ? text : text.substr(slash + 1);
+    if (namePattern.empty())
+        return;
+    if (namePattern.find_first_of("*?") == std::string::npos) {
+        struct stat st;
+        if (stat(text.c_str(), &st) == 0)
+            state_->names.push_back(namePattern);
+        return;
+    }
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        if (fnmatch(namePattern.c_str(), entry->d_name, 0) == 0)
+            state_->names.push_back(entry->d_name);
+    }
+    closedir(dir);
+    std::sort(state_->names.begin(), state_->names.end());
+}
+
+DirectorySearch::~DirectorySearch() { delete state_; }
+
+DirectorySearch::DirectorySearch(DirectorySearch&& other) noexcept : state_(other.state_) {
+    other.state_ = nullptr;
+}
+
+bool DirectorySearch::next(WideString& name) {
+    if (!state_ || state_->next >= state_->names.size())
+        return false;
+    name = noviq::widen(state_->names[state_->next++].c_str());
+    return true;
+}
+
+uint32_t createDirectory(const WideString& path) {
+    if (mkdir(noviq::narrow(path).c_str(), 0777) == 0)
+        return 0;
+    setLastError(static_cast<uint32_t>(errno));
+    return static_cast<uint32_t>(errno);
+}
+
+bool removeDirectory(const WideString& path) { return rmdir(noviq::narrow(path).c_str()) == 0; }
+
+struct MappedImage::Handles {
+    int fd = -1;
+    void* view = nullptr;
+    size_t length = 0;
+};
+
+MappedImage::MappedImage(const WideString& path) {
+    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    handles_ = new Handles{fd};
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return;
+    void* view = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (view == MAP_FAILED)
+        return;
+    handles_->view = view;
+    handles_->length = static_cast<size_t>(st.st_size);
+    data_ = static_cast<const unsigned char*>(view);
+    size_ = static_cast<uint64_t>(st.st_size);
+}
+
+MappedImage::~MappedImage() {
+    if (!handles_)
+        return;
+    if (handles_->view)
+        munmap(handles_->view, handles_->length);
+    close(handles_->fd);
+    delete handles_;
+}
+
+} // namespace noviq::platform

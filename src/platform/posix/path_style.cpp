@@ -1,0 +1,9 @@
+// Linux path conventions.
+#include "platform/path_style.h"
+
+namespace noviq::platform {
+
+const char16_t kPathSeparator = u'/';
+const bool kExecutablesMayLackExtension = true;
+
+} // namespace noviq::platform

@@ -1,0 +1,78 @@
+// Linux: the launcher's own process.
+#include "platform/process.h"
+
+#include <cerrno>
+#include <climits>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "common/text.h"
+
+extern char** environ;
+
+namespace noviq::platform {
+
+namespace {
+StringList gArguments;
+thread_local uint32_t tLastError = 0;
+} // namespace
+
+bool executablePath(WideString& path, uint32_t& error) {
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        error = static_cast<uint32_t>(errno);
+        setLastError(error);
+        return false;
+    }
+    path = noviq::widen(NarrowString(buffer, static_cast<int32_t>(n)));
+    return true;
+}
+
+std::optional<WideString> rawCommandLine() { return std::nullopt; }
+
+StringList argumentVector() { return gArguments; }
+
+void setArgumentVector(int argc, char** argv) {
+    gArguments.clear();
+    for (int i = 1; i < argc; ++i)
+        gArguments.add(noviq::widen(argv[i]));
+}
+
+bool setCurrentDirectory(const WideString& folder) {
+    if (chdir(noviq::narrow(folder).c_str()) == 0)
+        return true;
+    setLastError(static_cast<uint32_t>(errno));
+    return false;
+}
+
+WideString currentDirectory() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? noviq::widen(buffer) : WideString();
+}
+
+uint32_t lastError() { return tLastError; }
+void setLastError(uint32_t code) { tLastError = code; }
+
+bool isNtFamily() { return true; }
+
+uint32_t startPairedProgram(const WideString& program, bool wait) {
+    const NarrowString path = noviq::narrow(program);
+    std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
+    // The launcher opens its own descriptors close-on-exec, so only the standard three
+    // reach the child.
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (rc != 0 || !wait)
+        return 0;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        return static_cast<uint32_t>(WEXITSTATUS(status));
+    return static_cast<uint32_t>(128 + WTERMSIG(status));
+}
+
+} // namespace noviq::platform

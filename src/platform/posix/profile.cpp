@@ -1,0 +1,272 @@
+// Linux: our own profile-string reader and writer over INI files, following the observable
+// rules of the Windows profile API: case-insensitive names, first duplicate wins, ";"
+// comment lines, trimmed names and values, one pair of matching quotes stripped, UTF-8 or
+// UTF-16 with a byte-order mark, and a write that creates file, section and key.
+#include "platform/profile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cwctype>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include "common/text.h"
+#include "platform/process.h"
+
+namespace noviq::platform {
+
+namespace {
+
+enum class Encoding { Plain, Utf8Bom, Utf16Le, Utf16Be };
+
+struct Document {
+    std::u16string text;
+    Encoding encoding = Encoding::Plain;
+};
+
+bool readAll(const WideString& path, std::string& bytes) {
+    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+std::u16string toU16(const WideString& w) { return std::u16string(w.c_str(), static_cast<size_t>(w.length())); }
+
+bool load(const WideString& path, Document& doc) {
+    std::string bytes;
+    if (!readAll(path, bytes))
+        return false;
+    auto u16 = [&](size_t start, bool bigEndian) {
+        std::u16string out;
+        out.reserve((bytes.size() - start) / 2);
+        for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+            const auto lo = static_cast<unsigned char>(bytes[i + (bigEndian ? 1 : 0)]);
+            const auto hi = static_cast<unsigned char>(bytes[i + (bigEndian ? 0 : 1)]);
+            out += static_cast<char16_t>(lo | (hi << 8));
+        }
+        return out;
+    };
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        doc.encoding = Encoding::Utf16Le;
+        doc.text = u16(2, false);
+    } else if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') {
+        doc.encoding = Encoding::Utf16Be;
+        doc.text = u16(2, true);
+    } else {
+        size_t start = 0;
+        if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            doc.encoding = Encoding::Utf8Bom;
+            start = 3;
+        }
+        doc.text = toU16(noviq::widen(NarrowString(bytes.data() + start,
+                                            static_cast<int32_t>(bytes.size() - start))));
+    }
+    return true;
+}
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+std::u16string_view trim(std::u16string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char16_t fold(char16_t c) {
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? c + 32 : c;
+    return static_cast<char16_t>(std::towlower(c));
+}
+
+bool sameName(std::u16string_view a, const std::u16string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
+// One line of the document: [begin, end) without its line break.
+struct Line {
+    size_t begin, end, next;
+};
+
+// Lines end at LF, CR LF or a lone CR.
+bool nextLine(const std::u16string& text, size_t pos, Line& line) {
+    if (pos >= text.size())
+        return false;
+    size_t end = pos;
+    while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+        ++end;
+    size_t next = end;
+    if (next < text.size() && text[next] == u'\r')
+        ++next;
+    if (next < text.size() && text[next] == u'\n' && (next == end || text[next - 1] == u'\r'))
+        ++next;
+    line = {pos, end, next};
+    return true;
+}
+
+enum class LineKind { Other, Section, Entry };
+
+LineKind classify(std::u16string_view raw, std::u16string_view& name, std::u16string_view& value) {
+    const std::u16string_view line = trim(raw);
+    if (line.empty() || line.front() == u';')
+        return LineKind::Other;
+    if (line.front() == u'[') {
+        const size_t close = line.find(u']');
+        name = trim(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos
+                                                                        : close - 1));
+        return LineKind::Section;
+    }
+    const size_t eq = line.find(u'=');
+    if (eq == std::u16string_view::npos) {
+        name = line;
+        value = {};
+    } else {
+        name = trim(line.substr(0, eq));
+        value = trim(line.substr(eq + 1));
+    }
+    return LineKind::Entry;
+}
+
+std::u16string_view unquote(std::u16string_view v) {
+    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// Finds the first entry of `key` in a section named `section`. Returns false when there is
+// none; otherwise fills the value and where its line lies.
+bool findEntry(const std::u16string& text, const std::u16string& section, const std::u16string& key,
+               std::u16string_view& value, Line& where, size_t& sectionEnd, bool& sectionFound) {
+    sectionFound = false;
+    bool inSection = false;
+    Line line;
+    size_t pos = 0;
+    while (nextLine(text, pos, line)) {
+        std::u16string_view name, v;
+        const std::u16string_view raw(text.data() + line.begin, line.end - line.begin);
+        const LineKind kind = classify(raw, name, v);
+        if (kind == LineKind::Section) {
+            inSection = sameName(name, section);
+            if (inSection && !sectionFound) {
+                sectionFound = true;
+                sectionEnd = line.next;
+            }
+        } else if (inSection && kind == LineKind::Entry) {
+            if (sameName(name, key)) {
+                value = v;
+                where = line;
+                return true;
+            }
+        }
+        if (inSection && sectionFound && kind != LineKind::Other)
+            sectionEnd = line.next;
+        pos = line.next;
+    }
+    return false;
+}
+
+std::string encode(const std::u16string& text, Encoding encoding) {
+    std::string out;
+    if (encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be) {
+        const bool be = encoding == Encoding::Utf16Be;
+        out += be ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t c : text) {
+            const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+            out += be ? hi : lo;
+            out += be ? lo : hi;
+        }
+        return out;
+    }
+    if (encoding == Encoding::Utf8Bom)
+        out = "\xEF\xBB\xBF";
+    const NarrowString bytes = platform::narrow(text.data(), static_cast<int32_t>(text.size()));
+    out.append(bytes.c_str(), static_cast<size_t>(bytes.length()));
+    return out;
+}
+
+} // namespace
+
+int32_t readProfileString(const WideString& section, const WideString& key, char16_t* buffer,
+                          int32_t size, const WideString& path) {
+    if (size <= 0)
+        return 0;
+    buffer[0] = 0;
+    Document doc;
+    if (!load(path, doc))
+        return 0;
+    std::u16string_view value;
+    Line where{};
+    size_t sectionEnd = 0;
+    bool sectionFound = false;
+    if (!findEntry(doc.text, toU16(section), toU16(key), value, where, sectionEnd, sectionFound))
+        return 0;
+    value = unquote(value);
+    int32_t n = static_cast<int32_t>(value.size() < static_cast<size_t>(size - 1) ? value.size()
+                                                                                 : size - 1);
+    for (int32_t i = 0; i < n; ++i)
+        buffer[i] = value[static_cast<size_t>(i)];
+    buffer[n] = 0;
+    return n;
+}
+
+bool writeProfileString(const WideString& section, const WideString& key,
+                        const WideString& value, const WideString& path) {
+    Document doc;
+    const bool existed = load(path, doc);
+    const std::u16string sectionName = toU16(section), keyName = toU16(key);
+    std::u16string_view old;
+    Line where{};
+    size_t sectionEnd = 0;
+    bool sectionFound = false;
+    const std::u16string entry = keyName + u"=" + toU16(value);
+    std::u16string& text = doc.text;
+    if (findEntry(text, sectionName, keyName, old, where, sectionEnd, sectionFound)) {
+        text.replace(where.begin, where.end - where.begin, entry);
+    } else if (sectionFound) {
+        std::u16string insert = entry + u"\n";
+        if (sectionEnd > 0 && text[sectionEnd - 1] != u'\n' && text[sectionEnd - 1] != u'\r')
+            insert = u"\n" + insert;
+        text.insert(sectionEnd, insert);
+    } else {
+        if (!text.empty() && text.back() != u'\n' && text.back() != u'\r')
+            text += u"\n";
+        text += u"[" + sectionName + u"]\n" + entry + u"\n";
+    }
+    const std::string bytes = encode(text, existed ? doc.encoding : Encoding::Plain);
+    const int fd = open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        setLastError(static_cast<uint32_t>(errno));
+        return false;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    return done == bytes.size();
+}
+
+} // namespace noviq::platform

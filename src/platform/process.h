@@ -1,0 +1,39 @@
+// The launcher's own process: its path, command line, current directory, last-error value,
+// system family and the start of another program.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/basic_string.h"
+#include "common/string_list.h"
+
+namespace noviq::platform {
+
+// The executable's full path, read into a buffer of 260 characters. On failure returns
+// false and leaves the system's error code in `error`.
+bool executablePath(WideString& path, uint32_t& error);
+
+// The process's command line as one text where the system keeps it (Windows); nothing
+// where the program receives an argument vector instead (Linux).
+std::optional<WideString> rawCommandLine();
+// The argument vector after the program name, where the system provides one.
+StringList argumentVector();
+// Records the argument vector given to main() on systems that have one.
+void setArgumentVector(int argc, char** argv);
+
+bool setCurrentDirectory(const WideString& folder);
+WideString currentDirectory();
+
+uint32_t lastError();
+void setLastError(uint32_t code);
+
+// True on the Windows NT family (platform id 2); Linux behaves as that family.
+bool isNtFamily();
+
+// Starts `program` with no arguments, no inherited handles, this process's environment and
+// current directory. With `wait`, waits for it and returns its exit code; otherwise 0.
+// When it cannot be started, returns 0.
+uint32_t startPairedProgram(const WideString& program, bool wait);
+
+} // namespace noviq::platform

@@ -1,0 +1,12 @@
+// Windows: system error codes for the meanings the core uses.
+#include "platform/errors.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace noviq::platform {
+
+const uint32_t kErrorAlreadyExists = ERROR_ALREADY_EXISTS;
+const uint32_t kErrorOutOfMemory = ERROR_OUTOFMEMORY;
+const uint32_t kErrorInvalidParameter = ERROR_INVALID_PARAMETER;
+
+} // namespace noviq::platform

@@ -1,0 +1,90 @@
+// Windows: existence probe, directory search, folders and mapped files.
+#include "platform/files.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace noviq::platform {
+
+using namespace win32;
+
+bool firstFileExists(const WideString& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(w(path), &data);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+struct DirectorySearch::State {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data;
+    bool pending = false;
+};
+
+DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) {
+    state_->handle = FindFirstFileW(w(pattern), &state_->data);
+    state_->pending = state_->handle != INVALID_HANDLE_VALUE;
+}
+
+DirectorySearch::~DirectorySearch() {
+    if (state_ && state_->handle != INVALID_HANDLE_VALUE)
+        FindClose(state_->handle);
+    delete state_;
+}
+
+DirectorySearch::DirectorySearch(DirectorySearch&& other) noexcept : state_(other.state_) {
+    other.state_ = nullptr;
+}
+
+bool DirectorySearch::next(WideString& name) {
+    if (!state_ || state_->handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (!state_->pending && !FindNextFileW(state_->handle, &state_->data))
+        return false;
+    state_->pending = false;
+    name = str(state_->data.cFileName);
+    return true;
+}
+
+uint32_t createDirectory(const WideString& path) {
+    return CreateDirectoryW(w(path), nullptr) ? 0 : GetLastError();
+}
+
+bool removeDirectory(const WideString& path) { return RemoveDirectoryW(w(path)) != 0; }
+
+struct MappedImage::Handles {
+    ScopedHandle file;
+    ScopedHandle mapping;
+    const void* view = nullptr;
+};
+
+MappedImage::MappedImage(const WideString& path) : handles_(new Handles) {
+    handles_->file = ScopedHandle(CreateFileW(w(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handles_->file)
+        return;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handles_->file.get(), &size) || size.QuadPart == 0)
+        return;
+    handles_->mapping = ScopedHandle(
+        CreateFileMappingW(handles_->file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!handles_->mapping)
+        return;
+    handles_->view = MapViewOfFile(handles_->mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    if (!handles_->view)
+        return;
+    data_ = static_cast<const unsigned char*>(handles_->view);
+    size_ = static_cast<uint64_t>(size.QuadPart);
+}
+
+MappedImage::~MappedImage() {
+    // Reverse order of acquisition: view, mapping, file.
+    if (handles_->view)
+        UnmapViewOfFile(handles_->view);
+    handles_->mapping.reset();
+    handles_->file.reset();
+    delete handles_;
+}
+
+} // namespace noviq::platform

@@ -1,0 +1,70 @@
+// Windows: the launcher's own process.
+#include "platform/process.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace noviq::platform {
+
+using namespace win32;
+
+bool executablePath(WideString& path, uint32_t& error) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (n == 0) {
+        error = GetLastError();
+        return false;
+    }
+    path = str(buffer, static_cast<int32_t>(n));
+    return true;
+}
+
+std::optional<WideString> rawCommandLine() { return str(GetCommandLineW()); }
+
+StringList argumentVector() { return StringList(); }
+
+void setArgumentVector(int, char**) {}
+
+bool setCurrentDirectory(const WideString& folder) { return SetCurrentDirectoryW(w(folder)) != 0; }
+
+WideString currentDirectory() {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0)
+        return WideString();
+    WideString result;
+    const DWORD n = GetCurrentDirectoryW(needed, w(result.GetBuffer(static_cast<int32_t>(needed))));
+    result.ReleaseBuffer(n < needed ? static_cast<int32_t>(n) : 0);
+    return result;
+}
+
+uint32_t lastError() { return GetLastError(); }
+void setLastError(uint32_t code) { SetLastError(code); }
+
+bool isNtFamily() {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info))
+        return false;
+#pragma GCC diagnostic pop
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+uint32_t startPairedProgram(const WideString& program, bool wait) {
+    STARTUPINFOW startup{};
+    PROCESS_INFORMATION info{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return 0;
+    ScopedHandle process(info.hProcess);
+    ScopedHandle thread(info.hThread);
+    if (!wait)
+        return 0;
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+} // namespace noviq::platform
