@@ -1,0 +1,60 @@
+// JVM library probe order, runtime marker and the published environment variables.
+#include "jre/jvm_library.h"
+
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/path_style.h"
+#include "platform/runtime_layout.h"
+
+namespace noviq {
+
+namespace {
+
+using platform::JvmFlavour;
+
+bool probe(const WideString& folder, JvmFlavour flavour, JvmLibraryChoice& choice) {
+    for (const WideString& subpath : platform::jvmLibrarySubpaths(flavour)) {
+        const WideString candidate = folder + subpath;
+        if (platform::firstFileExists(candidate)) {
+            choice.path = candidate;
+            choice.isServerVm = flavour == JvmFlavour::Server;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+JvmLibraryChoice resolveJvmLibrary(const WideString& folder, JvmType type) {
+    JvmLibraryChoice choice;
+    if (type != JvmType::Default && probe(folder, JvmFlavour::Server, choice))
+        return choice;
+    if (type == JvmType::Server)
+        return choice;
+    for (JvmFlavour flavour : {JvmFlavour::Client, JvmFlavour::Classic, JvmFlavour::Hotspot,
+                               JvmFlavour::Server, JvmFlavour::Jrockit})
+        if (probe(folder, flavour, choice))
+            return choice;
+    return choice;
+}
+
+bool hasRuntimeMarker(const WideString& folder) {
+    for (const WideString& subpath : platform::runtimeMarkerSubpaths())
+        if (platform::firstFileExists(folder + subpath))
+            return true;
+    return false;
+}
+
+void publishJvmEnvironment(const WideString& jvmLibraryPath) {
+    platform::setEnvironmentVariable(u"NOVIQ_JVM_PATH", jvmLibraryPath);
+    WideString home = jvmLibraryPath;
+    for (int cut = 0; cut < 3; ++cut) {
+        const int32_t last = home.ReverseFind(platform::kPathSeparator);
+        if (last >= 0)
+            home = home.Left(last);
+    }
+    platform::setEnvironmentVariable(u"NOVIQ_JVM_HOME", home);
+}
+
+} // namespace noviq

@@ -1,0 +1,32 @@
+// Linux: dlopen and dlsym. The loader reports text, not codes: a missing file maps to
+// ENOENT, anything else it refuses (wrong class, not an ELF file) to ENOEXEC.
+#include "platform/library.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include "common/text.h"
+
+namespace noviq::platform {
+
+void* loadLibraryForever(const WideString& path, uint32_t& error) {
+    const NarrowString file = noviq::narrow(path);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!handle) {
+        struct stat st;
+        error = stat(file.c_str(), &st) != 0 ? ENOENT : ENOEXEC;
+    }
+    return handle;
+}
+
+void* findLibrarySymbol(void* library, const char* name, uint32_t& error) {
+    dlerror();
+    void* address = dlsym(library, name);
+    if (!address)
+        error = ENOENT;
+    return address;
+}
+
+} // namespace noviq::platform
