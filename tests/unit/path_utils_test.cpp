@@ -1,0 +1,121 @@
+// Cutting text at separators, splitting command lines, and creating parent folders.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/path_utils.h"
+#include "platform/errors.h"
+#include "platform/path_style.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+using test::u16;
+
+std::vector<std::u16string> items(const StringList& list) {
+    std::vector<std::u16string> out;
+    for (const WideString& s : list)
+        out.push_back(u16(s));
+    return out;
+}
+
+using Pieces = std::vector<std::u16string>;
+
+TEST(SplitAtSeparator, KeepsInnerEmptyPiecesOnly) {
+    struct Case {
+        const char16_t* text;
+        Pieces pieces;
+    } cases[] = {
+        {u"a;b", {u"a", u"b"}}, {u"a;;b", {u"a", u"", u"b"}}, {u"a;b;", {u"a", u"b"}},
+        {u";a", {u"", u"a"}},   {u";", {u""}},                 {u"", {}},
+        {u"abc", {u"abc"}},     {u"1.5;;1.6", {u"1.5", u"", u"1.6"}},
+    };
+    for (const Case& c : cases) {
+        StringList list;
+        list.add(u"stale");
+        splitAtSeparator(c.text, u";", list);
+        EXPECT_EQ(items(list), c.pieces) << u16(WideString(c.text)).size();
+    }
+}
+
+TEST(TokenizeCommandLine, GroupsQuotesWithoutEscapes) {
+    struct Case {
+        const char16_t* text;
+        Pieces arguments;
+    } cases[] = {
+        {u"tool.exe \"one two\"  three", {u"tool.exe", u"one two", u"three"}},
+        {u"tool.exe \"one two", {u"tool.exe", u"one two"}},
+        {u"tool.exe one\"two", {u"tool.exe", u"one\"two"}},
+        {u"\"a\"b", {u"a", u"b"}},
+        {u"\"\"", {u""}},
+        {u" x", {u"", u"x"}},
+        {u"a\tb c", {u"a\tb", u"c"}},
+        {u"a\\\"b\" c", {u"a\\\"b\"", u"c"}},
+        {u"", {}},
+        {u"a   ", {u"a"}},
+    };
+    for (const Case& c : cases) {
+        StringList list;
+        tokenizeCommandLine(c.text, list);
+        EXPECT_EQ(items(list), c.arguments);
+    }
+    // Ten thousand arguments, the last one unterminated.
+    std::u16string many;
+    for (int i = 0; i < 10000; ++i)
+        many += u"arg ";
+    many += u"\"open end";
+    StringList list;
+    tokenizeCommandLine(test::wide(many), list);
+    ASSERT_EQ(list.count(), 10001);
+    EXPECT_EQ(u16(list[10000]), u"open end");
+}
+
+TEST(SplitPath, FindsRootsOfEveryForm) {
+    struct Case {
+        const char16_t* path;
+        Pieces elements;
+    } cases[] = {
+        {u"C:\\logs\\app\\out.txt", {u"C:", u"logs", u"app", u"out.txt"}},
+        {u"\\\\?\\C:\\a\\b\\f.txt", {u"\\\\?\\C:", u"a", u"b", u"f.txt"}},
+        {u"\\\\server\\share\\dir\\f.txt", {u"\\\\server", u"share", u"dir", u"f.txt"}},
+        {u"logs\\out.txt", {u"logs", u"out.txt"}},
+    };
+    const Case posixCases[] = {
+        {u"/logs/app/out.txt", {u"", u"logs", u"app", u"out.txt"}},
+        {u"logs/out.txt", {u"logs", u"out.txt"}},
+    };
+    const bool windows = platform::kPathSeparator == u'\\';
+    for (const Case& c : windows ? std::vector<Case>(std::begin(cases), std::end(cases))
+                                 : std::vector<Case>(std::begin(posixCases), std::end(posixCases))) {
+        StringList list;
+        splitPath(c.path, list);
+        EXPECT_EQ(items(list), c.elements);
+    }
+    EXPECT_TRUE(isUncPath(u"\\\\server\\share"));
+    EXPECT_FALSE(isUncPath(u"\\\\?\\C:\\a"));
+    EXPECT_TRUE(hasLongPathPrefix(u"\\\\?\\C:\\a"));
+}
+
+TEST(CreateParentFolders, CreatesEveryFolderAboveTheFile) {
+    test::TempFolder folder;
+    const auto file = folder.path() / "logs" / "app" / "out.txt";
+    EXPECT_EQ(createParentFolders(test::wide(file)), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "logs" / "app"));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(createParentFolders(test::wide(file)), 0u); // folders that exist are fine
+
+    // A relative path is never taken as existing and creates nothing here.
+    EXPECT_FALSE(pathExists(u"logs"));
+    EXPECT_EQ(createParentFolders(u"rel-noviq-test"), 0u);
+
+    // A file in the way of a folder: the error comes back, nothing is left behind.
+    folder.write("blocker", "x");
+    const auto blocked = folder.path() / "blocker" / "sub" / "f.txt";
+    EXPECT_NE(createParentFolders(test::wide(blocked)), 0u);
+
+    EXPECT_EQ(createParentFolders(WideString()), platform::kErrorInvalidParameter);
+}
+
+} // namespace
+} // namespace noviq
