@@ -1,0 +1,93 @@
+// The launcher reads the INI file beside it the way a packager writes it: observed from the
+// outside through what it prints (the not-found text quotes the version requirement, and a
+// runtime folder whose library cannot load is named in the error line).
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace noviq::test {
+namespace {
+
+struct Case {
+    const char* name;
+    const char* installedAs; // relative to the scenario folder; ".exe" is added on Windows
+    std::string ini;         // written beside the executable as <name>.ini
+    const char* runFrom;     // working directory relative to the scenario folder ("" = exe's)
+    std::string expected;    // one output line without "Error: " and " \n"
+};
+
+const std::string kMain = "[Java Runtime Environment]\r\nMain Class=com.example.App\r\n";
+const std::string kNotFound =
+    "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE ";
+
+const Case kCases[] = {
+    {"NoVersionBounds", "tool", kMain, "", kNotFound + "(latest version) from:"},
+    {"MinimumOnly", "tool", kMain + "Minimum Version=1.6\r\nMaximum Version=any\r\n", "",
+     kNotFound + "(minimum version 1.6) from:"},
+    {"EqualBounds", "tool", kMain + "Minimum Version=1.6.0_20\r\nMaximum Version=1.6.0.20\r\n", "",
+     kNotFound + "(version 1.6.0.20 is required) from:"},
+    {"ServerJvmRequired", "tool", kMain + "JVM Type=server\r\nMaximum Version=5\r\n", "",
+     "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE with "
+     "a server JVM (maximum version 5.65535) from:"},
+    {"ServerIsCaseSensitive", "tool", kMain + "JVM Type=Server\r\n", "", kNotFound + "(latest version) from:"},
+    {"ContinuationSection", "tool",
+     "[Java Runtime Environment+]\nMain Class=com.example.App\nMinimum Version=1.7\n", "",
+     kNotFound + "(minimum version 1.7) from:"},
+    {"ByteOrderMark", "tool", "\xEF\xBB\xBF" + kMain + "Minimum Version=1.8\r\n", "",
+     kNotFound + "(minimum version 1.8) from:"},
+    {"DottedFolder", "my.app/tool", kMain + "Minimum Version=11\r\n", "",
+     kNotFound + "(minimum version 11.0) from:"},
+    {"RelativeJrePathWithoutOverride", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
+     kNotFound + "(latest version) from:"},
+    {"RelativeJrePathWithOverride", "app/tool",
+     kMain + "JRE Path=jre\r\n[Application]\r\nOverride WorkingDir=YES\r\n", "elsewhere",
+     "Failed to load Java VM library: jre/LIB (errno = ERR).\n"},
+};
+
+class LauncherSettings : public testing::TestWithParam<std::tuple<Build, Case>> {};
+
+TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
+    const auto& [build, c] = GetParam();
+    const bool windows = build == Build::Windows;
+    if (windows && !wineAvailable())
+        GTEST_SKIP() << "Wine or the Windows build is not available";
+    ScenarioDir dir;
+    const std::string exe = std::string(c.installedAs) + (windows ? ".exe" : "");
+    const auto tool = dir.copy(launcherBinary(build), exe);
+    dir.write(std::string(c.installedAs) + ".ini", c.ini);
+    // A runtime beside the executable's folder whose library is not a loadable image.
+    dir.write(windows ? "app/jre/bin/client/jvm.dll" : "app/jre/lib/client/libjvm.so", "text");
+    std::filesystem::create_directories(dir.path() / "elsewhere");
+
+    RunOptions options;
+    // No installed runtime may satisfy these settings: the search sees an empty system folder.
+    options.env.push_back({"NOVIQ_JVM_ROOT", (dir.path() / "elsewhere").string()});
+    if (*c.runFrom)
+        options.workingDirectory = dir.path() / c.runFrom;
+    const RunResult result = run(build, tool, options);
+
+    std::string expected = "Error: " + c.expected + " \n";
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        if (const auto at = expected.find(from); at != std::string::npos)
+            expected.replace(at, from.size(), to);
+    };
+    replace("LIB", windows ? "bin\\client\\jvm.dll" : "lib/client/libjvm.so");
+    replace("jre/", windows ? "jre\\" : "jre/");
+    replace("ERR", windows ? "193" : "8");
+    if (windows)
+        for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
+            expected.insert(at, "\r");
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.exitCode, windows ? 0xFFFFFFFFu : 0xFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, LauncherSettings,
+                         testing::Combine(testing::Values(Build::Linux, Build::Windows),
+                                          testing::ValuesIn(kCases)),
+                         [](const auto& param) {
+                             return std::string(std::get<0>(param.param) == Build::Linux ? "Linux" : "Wine") +
+                                    std::get<1>(param.param).name;
+                         });
+
+} // namespace
+} // namespace noviq::test
