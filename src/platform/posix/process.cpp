@@ -15,7 +15,9 @@ extern char** environ;
 namespace noviq::platform {
 
 namespace {
-StringList gArguments;
+// Kept as bytes and decoded when asked for, once the locale has been set.
+int gArgc = 0;
+char** gArgv = nullptr;
 thread_local uint32_t tLastError = 0;
 } // namespace
 
@@ -33,12 +35,16 @@ bool executablePath(WideString& path, uint32_t& error) {
 
 std::optional<WideString> rawCommandLine() { return std::nullopt; }
 
-StringList argumentVector() { return gArguments; }
+StringList argumentVector() {
+    StringList arguments;
+    for (int i = 1; i < gArgc; ++i)
+        arguments.add(noviq::widen(gArgv[i]));
+    return arguments;
+}
 
 void setArgumentVector(int argc, char** argv) {
-    gArguments.clear();
-    for (int i = 1; i < argc; ++i)
-        gArguments.add(noviq::widen(argv[i]));
+    gArgc = argc;
+    gArgv = argv;
 }
 
 bool setCurrentDirectory(const WideString& folder) {

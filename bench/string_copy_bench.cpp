@@ -1,0 +1,40 @@
+// Copying a WideString shares its buffer: the cost must not depend on the length.
+#include <benchmark/benchmark.h>
+
+#include "common/basic_string.h"
+
+namespace {
+
+void copyWideString(benchmark::State& state) {
+    const auto length = static_cast<int32_t>(state.range(0));
+    noviq::WideString source;
+    char16_t* buffer = source.GetBuffer(length);
+    for (int32_t i = 0; i < length; ++i)
+        buffer[i] = u'x';
+    source.ReleaseBuffer(length);
+    for (auto _ : state) {
+        noviq::WideString copy(source);
+        benchmark::DoNotOptimize(copy.c_str());
+    }
+}
+BENCHMARK(copyWideString)->Arg(10)->Arg(10000)->Arg(1000000);
+
+// For contrast: a copy that must own its characters (the first write after a copy).
+void copyThenModify(benchmark::State& state) {
+    const auto length = static_cast<int32_t>(state.range(0));
+    noviq::WideString source;
+    char16_t* buffer = source.GetBuffer(length);
+    for (int32_t i = 0; i < length; ++i)
+        buffer[i] = u'x';
+    source.ReleaseBuffer(length);
+    for (auto _ : state) {
+        noviq::WideString copy(source);
+        copy.Replace(u'x', u'y');
+        benchmark::DoNotOptimize(copy.c_str());
+    }
+}
+BENCHMARK(copyThenModify)->Arg(10)->Arg(10000);
+
+} // namespace
+
+BENCHMARK_MAIN();
