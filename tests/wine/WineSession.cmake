@@ -1,0 +1,42 @@
+# Included by tests/: the Wine session fixture and noviq_add_wine_test() for the Linux build.
+# Wine tests run the Windows build tree's binaries, found through NOVIQ_WINDOWS_BUILD_DIR.
+set(NOVIQ_WINDOWS_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH
+    "Windows build tree whose binaries the Wine tests run")
+set(NOVIQ_WINE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
+
+set(NOVIQ_WINE_TESTS OFF)
+find_program(NOVIQ_WINE wine)
+find_program(NOVIQ_WINESERVER wineserver)
+if(NOVIQ_SANITIZE)
+  message(STATUS "Wine tests: not in a sanitizer build")
+elseif(NOT NOVIQ_WINE OR NOT NOVIQ_WINESERVER)
+  message(STATUS "Wine tests skipped: wine not found (run scripts/bootstrap)")
+elseif(NOT IS_DIRECTORY "${NOVIQ_WINDOWS_BUILD_DIR}")
+  message(STATUS "Wine tests skipped: no Windows build at ${NOVIQ_WINDOWS_BUILD_DIR} "
+                 "(cmake --preset windows && cmake --build build/windows)")
+else()
+  set(NOVIQ_WINE_TESTS ON)
+  message(STATUS "Wine tests: ${NOVIQ_WINDOWS_BUILD_DIR}, prefix ${CMAKE_BINARY_DIR}/wine-prefix")
+  # One session per ctest run: every Wine test requires the fixture "wine", so CTest starts
+  # it first and stops it after the last of them, also under -j and -R/-L selections.
+  add_test(NAME wine_start COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-start ${CMAKE_BINARY_DIR})
+  add_test(NAME wine_stop COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-stop ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine LABELS wine TIMEOUT 300)
+  set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine TIMEOUT 60)
+endif()
+
+# noviq_add_wine_test(NAME COMMAND cmd args... [LABELS l...] [TIMEOUT s])
+# Runs the command inside the session's environment (WINEPREFIX, WINEDEBUG, DISPLAY, ...);
+# labels get "wine" added. Does nothing when Wine tests are skipped.
+function(noviq_add_wine_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "COMMAND;LABELS")
+  if(NOT NOVIQ_WINE_TESTS)
+    return()
+  endif()
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 600)
+  endif()
+  add_test(NAME ${name} COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-exec ${CMAKE_BINARY_DIR} ${arg_COMMAND})
+  set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS};wine" FIXTURES_REQUIRED wine
+                                          TIMEOUT ${arg_TIMEOUT})
+endfunction()
