@@ -84,7 +84,9 @@ struct MappedImage::Handles {
 };
 
 MappedImage::MappedImage(const WideString& path) {
-    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or device standing where a library should be cannot
+    // hold the start-up; only regular files are mapped.
+    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
     handles_ = new Handles{fd};

@@ -1,0 +1,76 @@
+// PE and ELF header checks over bounds-checked bytes, and the launcher's architecture check
+// of the chosen JVM library.
+#include "jre/library_image.h"
+
+#include "launcher/launcher.h"
+#include "platform/files.h"
+#include "platform/image_headers.h"
+
+namespace noviq {
+
+namespace {
+
+constexpr uint64_t kDosHeaderSize = 64;
+constexpr uint64_t kNtHeadersOffsetField = 0x3C;
+constexpr uint64_t kSignatureSize = 4;
+constexpr uint64_t kFileHeaderSize = 20;
+constexpr uint16_t kMachineI386 = 0x014C;
+constexpr uint64_t kElf32HeaderSize = 52;
+constexpr unsigned char kElfClass32 = 1;
+
+uint16_t read16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+uint32_t read32(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+} // namespace
+
+int64_t peHeadersOffset(const unsigned char* data, uint64_t size) {
+    if (!data || size < kDosHeaderSize || data[0] != 'M' || data[1] != 'Z')
+        return -1;
+    const int32_t offset = static_cast<int32_t>(read32(data + kNtHeadersOffsetField));
+    if (offset < 0 || uint64_t(offset) + kSignatureSize + kFileHeaderSize > size)
+        return -1;
+    return offset;
+}
+
+bool isValidPe(const unsigned char* data, uint64_t size) {
+    const int64_t offset = peHeadersOffset(data, size);
+    if (offset < 0)
+        return false;
+    // The system helper is trusted only where the checked offset points.
+    const unsigned char* headers = platform::locateNtHeaders(data);
+    return headers == data + offset && read32(headers) == 0x00004550;
+}
+
+bool isI386(const unsigned char* data, uint64_t size) {
+    if (!isValidPe(data, size))
+        return false;
+    return read16(data + peHeadersOffset(data, size) + kSignatureSize) == kMachineI386;
+}
+
+bool isElf32(const unsigned char* data, uint64_t size) {
+    return data && size >= kElf32HeaderSize && data[0] == 0x7F && data[1] == 'E' &&
+           data[2] == 'L' && data[3] == 'F' && data[4] == kElfClass32;
+}
+
+bool is32BitLibrary(const unsigned char* data, uint64_t size) {
+    return platform::kLibraryImageFormat == platform::LibraryImageFormat::Pe ? isI386(data, size)
+                                                                             : isElf32(data, size);
+}
+
+void Launcher::checkJvmArchitecture() {
+    runtimeIs32Bit = false;
+    // The flag only matters for handing over to a paired program; without one the library
+    // is not even opened.
+    if (pairProduct.isEmpty())
+        return;
+    const platform::MappedImage image(jvmLibraryPath);
+    if (image.isOpen())
+        runtimeIs32Bit = is32BitLibrary(image.data(), image.size());
+}
+
+} // namespace noviq

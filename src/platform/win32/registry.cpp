@@ -1,0 +1,87 @@
+// Windows: keys under HKEY_LOCAL_MACHINE opened for reading in either registry view.
+#include "platform/registry.h"
+
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace noviq::platform {
+
+using namespace win32;
+
+struct RegistryKey::State {
+    HKEY key = nullptr;
+};
+
+RegistryKey::~RegistryKey() {
+    close();
+}
+
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept : state_(other.state_) {
+    other.state_ = nullptr;
+}
+
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+    if (this != &other) {
+        close();
+        state_ = other.state_;
+        other.state_ = nullptr;
+    }
+    return *this;
+}
+
+void RegistryKey::close() {
+    if (!state_)
+        return;
+    const DWORD saved = GetLastError();
+    RegCloseKey(state_->key);
+    SetLastError(saved);
+    delete state_;
+    state_ = nullptr;
+}
+
+bool RegistryKey::open(RegistryView view, const WideString& path) {
+    close();
+    const REGSAM access = KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
+    HKEY key = nullptr;
+    const LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(path), 0, access, &key);
+    if (rc != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(rc));
+        return false;
+    }
+    state_ = new State{key};
+    return true;
+}
+
+bool RegistryKey::subkeyName(uint32_t index, WideString& name) const {
+    if (!state_)
+        return false;
+    wchar_t buffer[256]; // a key name has at most 255 characters
+    DWORD length = 256;
+    const LONG rc =
+        RegEnumKeyExW(state_->key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    name = str(buffer, static_cast<int32_t>(length));
+    return true;
+}
+
+bool RegistryKey::readText(const WideString& valueName, WideString& text) const {
+    if (!state_)
+        return false;
+    DWORD size = 0;
+    if (RegQueryValueExW(state_->key, w(valueName), nullptr, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    // Data of any type and any byte count (odd ones too): a spare whole character after
+    // the data keeps the text terminated even when the stored data are not.
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD read = size;
+    if (RegQueryValueExW(state_->key, w(valueName), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS)
+        return false;
+    text = str(buffer.data());
+    return true;
+}
+
+} // namespace noviq::platform

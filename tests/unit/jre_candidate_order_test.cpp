@@ -1,0 +1,174 @@
+// Ordering and choice of installed runtimes: preference, server VM and version keys, the
+// stability rule, and "Preferred versions".
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "jre/runtime_search.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+struct Found {
+    const char* version;
+    bool isPreferred;
+    bool isServerVm;
+};
+
+std::vector<JreCandidate> candidatesOf(const std::vector<Found>& found) {
+    std::vector<JreCandidate> list;
+    for (size_t i = 0; i < found.size(); ++i) {
+        JreCandidate c;
+        const std::string v = found[i].version;
+        c.version.parse(test::wide(std::u16string(v.begin(), v.end())), 0);
+        c.homeFolder = test::wide(u"home" + std::u16string(1, char16_t(u'0' + i)));
+        c.isPreferred = found[i].isPreferred;
+        c.isServerVm = found[i].isServerVm;
+        list.push_back(c);
+    }
+    return list;
+}
+
+// The discovery indexes of the candidates, in list order ("home<i>").
+std::string order(const std::vector<JreCandidate>& list) {
+    std::string text;
+    for (const JreCandidate& c : list)
+        text += static_cast<char>(c.homeFolder[4]);
+    return text;
+}
+
+JreSearchPreferences preferences(bool searchBothKinds, JvmType type,
+                                 std::vector<std::u16string> preferred = {}) {
+    JreSearchPreferences p;
+    p.searchBothKinds = searchBothKinds;
+    p.jvmType = type;
+    for (const std::u16string& entry : preferred)
+        p.preferredVersions.add(test::wide(entry));
+    return p;
+}
+
+TEST(CandidateOrder, SortsByTheActiveKeysAndKeepsDiscoveryOrderOtherwise) {
+    const struct {
+        const char* name;
+        JreSearchPreferences prefs;
+        std::vector<Found> found;
+        const char* expected;
+    } cases[] = {
+        // favor_JDK with favor_sun: the preferred JavaSoft JDK 1.5 beats the JRE 1.6.
+        {"preference beats version",
+         preferences(true, JvmType::Default),
+         {{"1.6.0_20", false, false}, {"1.5.0_22", true, false}},
+         "10"},
+        // only_JRE with favor_ibm: the IBM mark does not count without searchBothKinds.
+        {"preference ignored for one kind",
+         preferences(false, JvmType::Default),
+         {{"1.5", true, false}, {"1.6", false, false}, {"1.4", true, false}},
+         "102"},
+        // favor_server: a server JDK 1.6 beats a newer runtime probed client-first.
+        {"server VM beats version",
+         preferences(true, JvmType::FavorServer),
+         {{"1.7", true, false}, {"1.6", true, true}},
+         "10"},
+        {"server VM ignored unless favored",
+         preferences(true, JvmType::Server),
+         {{"1.6", true, true}, {"1.7", true, false}},
+         "10"},
+        {"preference before server VM",
+         preferences(true, JvmType::FavorServer),
+         {{"1.8", false, true}, {"1.5", true, false}, {"1.6", true, true}},
+         "210"},
+        {"higher version first, all components",
+         preferences(true, JvmType::Default),
+         {{"1.6.0_7", true, false},
+          {"1.10", true, false},
+          {"1.6.0_20", true, false},
+          {"1.9.9.9", true, false}},
+         "1320"},
+        {"equal versions keep discovery order",
+         preferences(true, JvmType::Default),
+         {{"1.6", true, false},
+          {"1.7", true, false},
+          {"1.6.0", true, false},
+          {"1.7.0.0", true, false}},
+         "1302"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<JreCandidate> list = candidatesOf(c.found);
+        JreSearch(c.prefs).sortCandidates(list);
+        EXPECT_EQ(order(list), c.expected);
+    }
+}
+
+// The order must be the one that repeated passes of adjacent swaps give, where neighbours
+// are swapped only when the later one is strictly ahead. Checked against exactly that over
+// many small lists full of ties.
+TEST(CandidateOrder, EqualsRepeatedAdjacentSwaps) {
+    auto strictlyAhead = [](const JreSearchPreferences& p, const JreCandidate& a,
+                            const JreCandidate& b) {
+        if (p.searchBothKinds && a.isPreferred != b.isPreferred)
+            return a.isPreferred;
+        if (p.jvmType == JvmType::FavorServer && a.isServerVm != b.isServerVm)
+            return a.isServerVm;
+        return a.version.compare(b.version) > 0;
+    };
+    const char* versions[] = {"1.5", "1.6", "1.6.0", "1.6.0_20", "1.7"};
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 500; ++round) {
+        const JreSearchPreferences prefs =
+            preferences(random() % 2 == 0, random() % 2 ? JvmType::FavorServer : JvmType::Default);
+        std::vector<Found> found;
+        const size_t count = 1 + random() % 40; // long lists too: short ones sort stably anyway
+        for (size_t i = 0; i < count; ++i)
+            found.push_back({versions[random() % 5], random() % 2 == 0, random() % 2 == 0});
+        std::vector<JreCandidate> expected = candidatesOf(found);
+        for (bool swapped = true; swapped;) {
+            swapped = false;
+            for (size_t i = 0; i + 1 < expected.size(); ++i)
+                if (strictlyAhead(prefs, expected[i + 1], expected[i])) {
+                    std::swap(expected[i], expected[i + 1]);
+                    swapped = true;
+                }
+        }
+        std::vector<JreCandidate> sorted = candidatesOf(found);
+        JreSearch(prefs).sortCandidates(sorted);
+        ASSERT_EQ(order(sorted), order(expected)) << "round " << round;
+    }
+}
+
+TEST(CandidateOrder, PreferredVersionsChooseInEntryOrder) {
+    const std::vector<Found> found = {{"1.7.0_10", true, false},
+                                      {"1.6.0_20", true, false},
+                                      {"1.6.0_7", true, false},
+                                      {"1.5.0_22", true, false}};
+    const struct {
+        const char* name;
+        std::vector<std::u16string> preferred;
+        char expected;
+    } cases[] = {
+        {"no entries: first sorted", {}, '0'},
+        {"first entry that matches wins", {u"1.5", u"1.6"}, '3'},
+        {"entry without match: first sorted", {u"1.4"}, '0'},
+        {"later entry matches", {u"1.4", u"1.6"}, '1'},
+        {"first candidate of a matching family", {u"1.6.0"}, '1'},
+        {"exact update", {u"1.6.0_7"}, '2'},
+        {"update without match", {u"1.6.0_8"}, '0'},
+        {"empty entry matches nothing", {u"", u"1.5"}, '3'},
+        {"digit-less entry matches nothing", {u"latest"}, '0'},
+        {"spaces are skipped by the parse", {u" 1.5 "}, '3'},
+        {"trailing zero components are wildcards", {u"1.5.0.0"}, '3'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const JreSearch search(preferences(true, JvmType::Default, c.preferred));
+        std::vector<JreCandidate> list = candidatesOf(found);
+        search.sortCandidates(list);
+        EXPECT_EQ(search.selectCandidate(list).homeFolder[4], c.expected);
+    }
+}
+
+} // namespace
+} // namespace noviq

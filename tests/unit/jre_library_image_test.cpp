@@ -1,0 +1,167 @@
+// The 32-bit library check over hostile bytes: PE headers named by a DOS header, ELF
+// classes, truncation at every boundary. Each buffer is exactly as long as the case says, so
+// a read past its end shows up under AddressSanitizer.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "jre/library_image.h"
+#include "launcher/launcher.h"
+#include "platform/image_headers.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void put16(Bytes& b, size_t at, uint16_t v) {
+    b[at] = static_cast<unsigned char>(v);
+    b[at + 1] = static_cast<unsigned char>(v >> 8);
+}
+void put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// A DOS header naming NT headers at `ntOffset`: signature, then the 20-byte file header.
+Bytes peImage(uint16_t machine, uint32_t ntOffset = 0x80, size_t size = 0x200) {
+    Bytes b(size, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    put32(b, 0x3C, ntOffset);
+    if (uint64_t{ntOffset} + 24 <= size) {
+        b[ntOffset] = 'P';
+        b[ntOffset + 1] = 'E';
+        put16(b, ntOffset + 4, machine);
+    }
+    return b;
+}
+
+Bytes elfImage(unsigned char elfClass, size_t size = 64) {
+    Bytes b(size, 0);
+    const unsigned char ident[] = {0x7F, 'E', 'L', 'F', elfClass, 1, 1};
+    for (size_t i = 0; i < sizeof ident && i < size; ++i)
+        b[i] = ident[i];
+    return b;
+}
+
+Bytes resized(Bytes b, size_t size) {
+    b.resize(size);
+    b.shrink_to_fit();
+    return b;
+}
+
+constexpr uint16_t kI386 = 0x014C;
+constexpr uint16_t kAmd64 = 0x8664;
+
+struct PeCase {
+    const char* name;
+    Bytes image;
+    bool validPe;
+    bool i386;
+};
+
+TEST(LibraryImage, PeHeadersAreCheckedAgainstTheImageSize) {
+    Bytes wrongMz = peImage(kI386);
+    wrongMz[0] = 'Z';
+    wrongMz[1] = 'M';
+    Bytes wrongSignature = peImage(kI386);
+    wrongSignature[0x80 + 3] = 1;
+    Bytes neSignature = peImage(kI386);
+    neSignature[0x80] = 'N';
+
+    const PeCase cases[] = {
+        {"i386", peImage(kI386), true, true},
+        {"amd64", peImage(kAmd64), true, false},
+        {"headers end exactly at the end of the file", peImage(kI386, 0x80, 0x80 + 24), true, true},
+        {"headers right after the DOS header", peImage(kI386, 0x40, 0x40 + 24), true, true},
+        {"file header cut by one byte", resized(peImage(kI386), 0x80 + 23), false, false},
+        {"cut after the signature", resized(peImage(kI386), 0x80 + 4), false, false},
+        {"cut inside the signature", resized(peImage(kI386), 0x80 + 2), false, false},
+        {"cut where the headers start", resized(peImage(kI386), 0x80), false, false},
+        {"DOS header cut by one byte", resized(peImage(kI386), 63), false, false},
+        {"two bytes", resized(peImage(kI386), 2), false, false},
+        {"empty", Bytes{}, false, false},
+        {"offset past the end", peImage(kI386, 0x1000), false, false},
+        {"offset at the end", peImage(kI386, 0x200), false, false},
+        {"offset leaves a partial file header", peImage(kI386, 0x200 - 10), false, false},
+        {"huge offset", peImage(kI386, 0x7FFFFFF0), false, false},
+        {"negative offset", peImage(kI386, 0xFFFFFFF0), false, false},
+        {"no MZ", wrongMz, false, false},
+        {"PE\\0\\1 signature", wrongSignature, false, false},
+        {"NE signature", neSignature, false, false},
+        {"ELF file", elfImage(1), false, false},
+    };
+    for (const PeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const unsigned char* data = c.image.empty() ? nullptr : c.image.data();
+        EXPECT_EQ(isValidPe(data, c.image.size()), c.validPe);
+        EXPECT_EQ(isI386(data, c.image.size()), c.i386);
+    }
+}
+
+TEST(LibraryImage, ElfClassIsReadOnlyFromACompleteHeader) {
+    Bytes wrongMagic = elfImage(1);
+    wrongMagic[1] = 'e';
+    const struct {
+        const char* name;
+        Bytes image;
+        bool elf32;
+    } cases[] = {
+        {"ELFCLASS32", elfImage(1), true},
+        {"ELFCLASS32, header only", elfImage(1, 52), true},
+        {"ELFCLASS32 cut inside the header", elfImage(1, 51), false},
+        {"ELFCLASS32, identification only", elfImage(1, 5), false},
+        {"ELFCLASS64", elfImage(2), false},
+        {"no class", elfImage(0), false},
+        {"magic only", elfImage(1, 4), false},
+        {"wrong magic", wrongMagic, false},
+        {"PE i386", peImage(kI386), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isElf32(c.image.data(), c.image.size()), c.elf32);
+    }
+}
+
+// The launcher's check reads the chosen library through a file mapping, only when a paired
+// program could take over, and only in this system's own library format.
+TEST(LibraryImage, ArchitectureCheckOfTheChosenLibrary) {
+    const bool pe = platform::kLibraryImageFormat == platform::LibraryImageFormat::Pe;
+    auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
+    const std::string native32 = text(pe ? peImage(kI386) : elfImage(1));
+    const std::string native64 = text(pe ? peImage(kAmd64) : elfImage(2));
+    const std::string foreign32 = text(pe ? elfImage(1) : peImage(kI386));
+
+    const struct {
+        const char* name;
+        const char16_t* pairProduct;
+        const char* file; // nullptr: no file
+        std::string content;
+        bool expected;
+    } cases[] = {
+        {"32-bit with a paired program", u"pair.exe", "lib32", native32, true},
+        {"32-bit without a paired program", u"", "lib32", native32, false},
+        {"64-bit", u"pair.exe", "lib64", native64, false},
+        {"32-bit of the other system's format", u"pair.exe", "foreign", foreign32, false},
+        {"text file", u"pair.exe", "text", "not a library\n", false},
+        {"empty file", u"pair.exe", "empty", "", false},
+        {"missing file", u"pair.exe", nullptr, "", false},
+    };
+    test::TempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Launcher launcher;
+        launcher.pairProduct = c.pairProduct;
+        launcher.jvmLibraryPath =
+            test::wide(c.file ? folder.write(c.file, c.content) : folder.path() / "absent");
+        launcher.runtimeIs32Bit = !c.expected; // the check must set the flag either way
+        launcher.checkJvmArchitecture();
+        EXPECT_EQ(launcher.runtimeIs32Bit, c.expected);
+    }
+}
+
+} // namespace
+} // namespace noviq
