@@ -1,0 +1,48 @@
+// Handing launcher text to Java, and the Java side of the launcher's streams.
+#pragma once
+
+#include <jni.h>
+
+#include "common/basic_string.h"
+#include "common/string_list.h"
+
+namespace noviq {
+
+// A java.lang.String with exactly the UTF-16 code units of text; null when it cannot be
+// made (a Java exception may then be pending).
+jstring newJavaString(JNIEnv* env, const WideString& text);
+
+// A String[] with one element per entry, in order; an empty list gives an empty array.
+jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list);
+
+// Makes the file at path (folders created, file emptied) Java's standard output
+// (setterName "setOut") or standard error ("setErr"). False when any step fails.
+bool redirectStream(JNIEnv* env, const WideString& path, const char* setterName);
+
+// The reason text for a failed JNI_CreateJavaVM result; empty for a value JNI does not name.
+WideString createFailureReason(jint result);
+
+// The record JNI_GetDefaultJavaVMInitArgs fills for version 0x00010001 (JNI 1.1). Current
+// jni.h headers no longer declare it; runtimes still answer javaStackSize through it.
+struct Jni11InitArgs {
+    jint version;
+    char** properties;
+    jint checkSource;
+    jint nativeStackSize;
+    jint javaStackSize;
+    jint minHeapSize;
+    jint maxHeapSize;
+    jint verifyMode;
+    char* classpath;
+    void* vfprintfHook;
+    void* exitHook;
+    void* abortHook;
+    jint enableClassGC;
+    jint enableVerboseGC;
+    jint disableAsyncGC;
+    jint verbose;
+    jboolean debugging;
+    jint debugPort;
+};
+
+} // namespace noviq

@@ -1,0 +1,79 @@
+// The rules that turn settings into the JVM's environment and option strings: class path
+// entries, virtual-machine parameter tokens, heap and stack sizes from the machine's
+// memory, and %NAME% expansion.
+#pragma once
+
+#include <cstdint>
+
+#include "common/basic_string.h"
+#include "common/string_list.h"
+#include "platform/jvm_conventions.h"
+
+namespace noviq {
+
+// How paths and lists are written; the running system's by default, another one in tests.
+struct PathConventions {
+    char16_t pathSeparator;
+    char16_t listSeparator;
+    platform::AbsolutePathForm absoluteForm;
+
+    static PathConventions current();
+};
+
+// Replaces %NAME% references by the variables' values; the text stays as it was when the
+// system cannot expand it.
+WideString expandEnvironment(const WideString& text);
+
+// The text with its last `count` components removed: each cut drops the last separator
+// and what follows it; a text without a separator stays as it is.
+WideString withoutLastComponents(WideString path, int count, char16_t separator);
+
+// The runtime folders named in the environment, from the path of the JVM library.
+WideString runtimeLibraryFolder(const WideString& jvmLibraryPath);
+WideString runtimeProgramFolder(const WideString& jvmLibraryPath);
+
+// An entry taken as written, without looking at the file system: absolute and no "*".
+bool isWrittenAbsolute(const WideString& entry, const PathConventions& conventions);
+
+// What a class path entry is searched as: the pattern for the directory search and the
+// text put before every name it finds.
+struct ClassPathSearch {
+    WideString pattern;
+    WideString namePrefix;
+};
+ClassPathSearch classPathSearchFor(const WideString& entry, const WideString& executableFolder,
+                                   const PathConventions& conventions);
+
+// Appends "<prefix><name><list separator>" for every name the search finds, in the order
+// the system returns them; nothing when nothing matches.
+void resolveClassPathEntry(const WideString& entry, const WideString& executableFolder,
+                           const PathConventions& conventions, WideString& classPath);
+
+// The class path text of the settings' entries (already split): each entry is expanded,
+// then taken as written or resolved; every entry found ends with the list separator.
+WideString assembleClassPath(const StringList& entries, const WideString& executableFolder,
+                             const PathConventions& conventions);
+
+// Splits "Virtual Machine Parameters" at spaces outside double-quoted stretches.
+StringList splitVmParameters(const WideString& text);
+
+// Removes the double quotes of quoted stretches; a doubled closing quote leaves one quote.
+WideString unquote(const WideString& token);
+
+struct MemoryStatus {
+    uint64_t totalPhysicalBytes = 0;
+    uint64_t availableVirtualBytes = 0;
+
+    static MemoryStatus current();
+};
+
+// "-Xms", "-Xmx" or "-Xss" ending in P/p (physical memory) or T/t (free address space):
+// percent[:minimum MB[:maximum MB]] of that base, written back as kilobytes. Any other
+// token is returned unchanged.
+WideString applyMemoryRule(const WideString& token, const MemoryStatus& memory);
+
+// The bytes a "-Xss" value names: digits with an optional K, M or G unit; 0 when the text
+// does not begin with a digit or holds a ":".
+uint64_t parseByteSize(const WideString& text);
+
+} // namespace noviq

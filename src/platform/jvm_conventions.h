@@ -1,0 +1,30 @@
+// How the JVM's environment and option values are written on this system: list separators,
+// the program search path variable, which runtime folders go where, and which class path
+// entries count as absolute.
+#pragma once
+
+namespace noviq::platform {
+
+// Separates the entries of the class path, the native library path and the search path.
+extern const char16_t kListSeparator; // ';' on Windows, ':' on Linux
+
+// The variable the system searches for programs (and, on Windows, libraries).
+extern const char16_t* const kSearchPathVariable; // "Path" on Windows, "PATH" on Linux
+
+// The runtime folders named in the environment derive from the folder two levels above the
+// JVM library (Windows: <home>\bin, Linux: <home>/lib). Each is that folder itself (null)
+// or the sibling folder of that name.
+extern const char16_t* const kRuntimeLibraryFolderSibling; // "lib" on Windows, null on Linux
+extern const char16_t* const kRuntimeProgramFolderSibling; // null on Windows, "bin" on Linux
+
+enum class AbsolutePathForm {
+    // "C:..." or "\\server...": anything else, "\lib\a.jar" included, is relative and is
+    // appended to the executable's folder as written.
+    DriveOrUnc,
+    // "/...": anything else is relative and is joined to the executable's folder with one
+    // separator.
+    LeadingSeparator,
+};
+extern const AbsolutePathForm kAbsolutePathForm;
+
+} // namespace noviq::platform

@@ -1,0 +1,168 @@
+// The rules that turn settings into JVM options: parameter splitting and unquoting, memory
+// and stack sizes, class path entries, the environment, and Java's modified UTF-8.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/text.h"
+#include "jvm/java_exception.h"
+#include "jvm/jvm_options.h"
+#include "launcher/launcher.h"
+#include "platform/environment.h"
+#include "platform/path_style.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+using test::u16;
+using test::wide;
+using Texts = std::vector<std::u16string>;
+
+bool onWindows() {
+    return platform::kPathSeparator == u'\\';
+}
+
+TEST(VmParameters, SplitAtUnquotedSpacesThenUnquoted) {
+    const struct {
+        const char16_t* text;
+        Texts tokens; // after unquote
+    } cases[] = {
+        {u"  -Xmx1g   -Dx=1 ", {u"-Xmx1g", u"-Dx=1"}},
+        {u"-Da=\"b c\" \"-Dd=e f\"", {u"-Da=b c", u"-Dd=e f"}},
+        {u"\"a b\"\"c d\" e", {u"a b\"c", u"d\"", u"e"}}, // doubled quote: literal, then closes
+        {u"-Da=\"x y\"z\" w\"", {u"-Da=x yz w"}},
+        {u"-Da=\"open end", {u"-Da=\"open", u"end"}}, // a lone quote protects nothing
+        {u"\"\"\"\" tab\tin", {u"\"\"", u"tab\tin"}}, // inserted content is not scanned again
+        {u"   ", {}},
+    };
+    for (const auto& c : cases) {
+        Texts tokens;
+        for (const WideString& token : splitVmParameters(c.text))
+            tokens.push_back(u16(unquote(token)));
+        EXPECT_EQ(tokens, c.tokens) << u16(WideString(c.text)).size();
+    }
+}
+
+TEST(ApplyMemoryRule, SizesFromTheMachinesMemory) {
+    const MemoryStatus memory{uint64_t{8} << 30, uint64_t{2} << 30}; // 8 GiB physical, 2 GiB free
+    const struct {
+        const char16_t* token;
+        const char16_t* result;
+    } cases[] = {
+        {u"-Xmx25P", u"-Xmx2097152K"},
+        {u"-Xmx50:256:1024P", u"-Xmx1048576K"},
+        {u"-Xmx1:2048:1024P", u"-Xmx2097152K"}, // the minimum wins over the maximum
+        {u"-Xms10p", u"-Xms838860K"},           // truncated, not rounded
+        {u"-Xss50T", u"-Xss1048576K"},
+        {u"-Xmx5x0:1y:2zt", u"-Xmx2048K"}, // stray characters are skipped
+        {u"-Xmx25:1:2:3P", u"-Xmx2048K"},  // values after the third are ignored
+        {u"-XmxP", u"-Xmx0K"},
+        {u"-Xmx99999999999999999999999P", u"-Xmx18446744073709551615K"}, // saturates
+        {u"-Xmx100:0:99999999999999999999P", u"-Xmx8388608K"},
+        {u"-xmx50p", u"-xmx50p"},
+        {u"-Xmx512m", u"-Xmx512m"},
+        {u"-Xmn25P", u"-Xmn25P"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(u16(applyMemoryRule(c.token, memory)), std::u16string(c.result));
+}
+
+TEST(ParseByteSize, DigitsTimesUnit) {
+    const std::pair<const char16_t*, uint64_t> cases[] = {
+        {u"1m", 1048576},  {u"512k", 524288},
+        {u"65536", 65536}, {u"2G", uint64_t{2} << 30},
+        {u"1_0k", 10240},  {u"12x", 12},
+        {u"k1", 0},        {u"1:2m", 0},
+        {u"", 0},          {u"99999999999999999999999k", UINT64_MAX},
+    };
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(parseByteSize(text), bytes) << u16(WideString(text)).size();
+}
+
+TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
+    const PathConventions windows{u'\\', u';', platform::AbsolutePathForm::DriveOrUnc};
+    const PathConventions linux{u'/', u':', platform::AbsolutePathForm::LeadingSeparator};
+    const struct {
+        const PathConventions& conventions;
+        const char16_t* entry;
+        bool takenAsWritten;
+        const char16_t* pattern;
+        const char16_t* prefix;
+    } cases[] = {
+        {windows, u"\\lib\\*.jar", false, u"C:\\app\\lib\\*.jar", u"C:\\app\\lib\\"},
+        {windows, u"app.jar", false, u"C:\\appapp.jar", u"C:\\app"},
+        {windows, u"D:\\libs\\x.jar", true, u"D:\\libs\\x.jar", u"D:\\libs\\"},
+        {windows, u"\\\\srv\\share\\y.jar", true, u"\\\\srv\\share\\y.jar", u"\\\\srv\\share\\"},
+        {windows, u"D:\\libs\\*.jar", false, u"D:\\libs\\*.jar", u"D:\\libs\\"},
+        {windows, u"D:*.jar", false, u"D:*.jar", u""},
+        {linux, u"lib/*.jar", false, u"/opt/app/lib/*.jar", u"/opt/app/lib/"},
+        {linux, u"app.jar", false, u"/opt/app/app.jar", u"/opt/app/"},
+        {linux, u"/usr/share/java/x.jar", true, u"/usr/share/java/x.jar", u"/usr/share/java/"},
+        {linux, u"/usr/share/java/*", false, u"/usr/share/java/*", u"/usr/share/java/"},
+        {linux, u"C:\\x.jar", false, u"/opt/app/C:\\x.jar", u"/opt/app/"},
+    };
+    for (const auto& c : cases) {
+        const WideString folder = c.conventions.pathSeparator == u'/' ? u"/opt/app" : u"C:\\app";
+        const ClassPathSearch search = classPathSearchFor(c.entry, folder, c.conventions);
+        EXPECT_EQ(isWrittenAbsolute(c.entry, c.conventions), c.takenAsWritten);
+        EXPECT_EQ(u16(search.pattern), std::u16string(c.pattern));
+        EXPECT_EQ(u16(search.namePrefix), std::u16string(c.prefix));
+    }
+}
+
+// The search path variable is shared by the whole test program: it is put back afterwards.
+TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
+    const auto saved = platform::environmentVariable(platform::kSearchPathVariable, 32767);
+    WideString executable;
+    ASSERT_TRUE(Launcher().modulePath(executable));
+    const std::u16string folder =
+        u16(executable.Left(executable.ReverseFind(platform::kPathSeparator) + 1));
+    const std::u16string library =
+        onWindows() ? u"C:\\rt\\bin\\server\\jvm.dll" : u"/opt/rt/lib/server/libjvm.so";
+    const std::u16string home = onWindows() ? u"C:\\rt" : u"/opt/rt";
+    const std::u16string runtimeLib = home + platform::kPathSeparator + u"lib";
+    const std::u16string runtimeBin = home + platform::kPathSeparator + u"bin";
+    const std::u16string l(1, PathConventions::current().listSeparator);
+    const std::u16string old = u"old1" + l + u"old2";
+    const struct {
+        std::u16string libraryPath, systemPath, option, searchPath;
+    } cases[] = {
+        {u"%NOVIQ_JVM_HOME%", u"tools",
+         u"-Djava.library.path=" + home + l + folder + l + u"." + l + old + l + runtimeLib,
+         u"tools" + l + old + l + runtimeBin},
+        {u"", u"tools" + l, u"", u"tools" + l + old + l + runtimeBin},
+        {u"", u"", u"", old + l + runtimeBin},
+    };
+    for (const auto& c : cases) {
+        platform::setEnvironmentVariable(platform::kSearchPathVariable, wide(old));
+        Launcher launcher;
+        launcher.jvmLibraryPath = wide(library);
+        launcher.libraryPath = wide(c.libraryPath);
+        launcher.systemPath = wide(c.systemPath);
+        launcher.prepareEnvironment();
+        EXPECT_EQ(launcher.jvmOptions.isEmpty() ? u"" : u16(widen(launcher.jvmOptions[0])),
+                  c.option);
+        EXPECT_EQ(u16(*platform::environmentVariable(platform::kSearchPathVariable, 32767)),
+                  c.searchPath);
+    }
+    platform::setEnvironmentVariable(platform::kSearchPathVariable, saved ? *saved : u"");
+}
+
+TEST(DecodeModifiedUtf8, JavasOwnEncodingToUtf16) {
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"caf\xC3\xA9 \xE6\x97\xA5", u"caf\u00E9 \u65E5"},
+        {"\xC0\x80", std::u16string(1, u'\0')},
+        {"\xED\xA0\xBD\xED\xB8\x80", u"\U0001F600"}, // a pair, each half on its own
+        {"\xED\xA0\xBD", std::u16string(1, char16_t(0xD83D))},
+        {"\xC3", u"\uFFFD"}, // cut short: nothing is read past the end
+        {"\xFF"
+         "a",
+         u"\uFFFDa"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(u16(decodeModifiedUtf8(bytes)), text) << bytes;
+}
+
+} // namespace
+} // namespace noviq
