@@ -44,24 +44,24 @@ int64_t render(const WideString& tmpl, std::initializer_list<FormatArg> args, ch
         }
         if (++i >= tmpl.length())
             string_detail::violation();
-        const char16_t spec = tmpl.c_str()[i];
-        if (spec == u'%') {
+        const char16_t conversion = tmpl.c_str()[i];
+        if (conversion == u'%') {
             put(u'%');
             continue;
         }
         if (next == args.end())
             string_detail::violation();
         const FormatArg& arg = *next++;
-        if (spec == u's' && arg.kind() == FormatArg::Kind::Text) {
+        if (conversion == u's' && arg.kind() == FormatArg::Kind::Text) {
             const WideString& text = arg.text();
             for (int32_t k = 0; k < text.length(); ++k)
                 put(text.c_str()[k]);
-        } else if (spec == u'd' && arg.kind() != FormatArg::Kind::Text) {
+        } else if (conversion == u'd' && arg.kind() != FormatArg::Kind::Text) {
             const int64_t v = arg.kind() == FormatArg::Kind::Signed
                                   ? arg.signedValue()
                                   : static_cast<int64_t>(arg.unsignedValue());
             n += writeSigned(v, out ? out + n : nullptr);
-        } else if (spec == u'u' && arg.kind() != FormatArg::Kind::Text) {
+        } else if (conversion == u'u' && arg.kind() != FormatArg::Kind::Text) {
             const uint64_t v = arg.kind() == FormatArg::Kind::Unsigned
                                    ? arg.unsignedValue()
                                    : static_cast<uint64_t>(arg.signedValue());
