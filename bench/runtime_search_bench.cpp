@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "jre/runtime_search.h"
 #include "launcher/launcher.h"
@@ -87,6 +88,45 @@ BENCHMARK(SettingsAndSearch)
     ->Arg(5000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// The launcher's own share of a registry scan, without any system call: parsing the version
+// subkey names, the range test, the ordering and the choice by "Preferred versions".
+void CandidatePolicy(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::vector<noviq::WideString> names;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "1." + std::to_string(4 + i % 6) + ".0_" + std::to_string(i);
+        names.push_back(noviq::WideString(std::u16string(name.begin(), name.end()).c_str()));
+    }
+    noviq::JreSearchPreferences preferences;
+    preferences.jvmType = noviq::JvmType::FavorServer;
+    preferences.range = noviq::JavaVersionRange(u"1.5", u"any");
+    preferences.preferredVersions.add(u"1.6.0_77");
+    const noviq::JreSearch search(preferences);
+    for (auto _ : state) {
+        std::vector<noviq::JreCandidate> candidates;
+        for (int i = 0; i < count; ++i) {
+            noviq::JreCandidate candidate;
+            candidate.version.parse(names[static_cast<size_t>(i)], 0);
+            if (!preferences.range.contains(candidate.version))
+                continue;
+            candidate.homeFolder = names[static_cast<size_t>(i)];
+            candidate.isServerVm = i % 3 == 0;
+            candidate.isPreferred = i % 2 == 0;
+            candidates.push_back(candidate);
+        }
+        search.sortCandidates(candidates);
+        benchmark::DoNotOptimize(&search.selectCandidate(candidates));
+    }
+    state.SetComplexityN(count);
+}
+
+BENCHMARK(CandidatePolicy)
+    ->Arg(50)
+    ->Arg(500)
+    ->Arg(5000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oNLogN);
 
 } // namespace
 
