@@ -1,0 +1,34 @@
+// A broken string or list invariant ends a Windows process at once with the status that names
+// it, whatever the C runtime's own exception handlers would make of it.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace noviq::test {
+namespace {
+
+TEST(InvariantViolationWine, EndsWithTheNamedStatus) {
+    if (!wineAvailable())
+        GTEST_SKIP() << "Wine or the Windows build is not available";
+    const struct {
+        const char* what;
+        uint32_t status;
+    } cases[] = {
+        {"index", 0xC000008Cu},  // array bounds exceeded
+        {"length", 0xC000001Du}, // any other invariant
+        {"format", 0xC000001Du},
+        {"none", 0u},
+    };
+    for (const auto& c : cases) {
+        RunOptions options;
+        options.args = {c.what};
+        const RunResult result =
+            run(Build::Windows, windowsFixture("violation_probe.exe"), options);
+        EXPECT_EQ(result.exitCode, c.status)
+            << c.what << " ended with " << std::hex << result.exitCode;
+        EXPECT_EQ(result.out, "") << c.what;
+    }
+}
+
+} // namespace
+} // namespace noviq::test
