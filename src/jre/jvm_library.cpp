@@ -48,13 +48,7 @@ bool hasRuntimeMarker(const WideString& folder) {
 
 void publishJvmEnvironment(const WideString& jvmLibraryPath) {
     platform::setEnvironmentVariable(u"NOVIQ_JVM_PATH", jvmLibraryPath);
-    WideString home = jvmLibraryPath;
-    for (int cut = 0; cut < 3; ++cut) {
-        const int32_t last = home.ReverseFind(platform::kPathSeparator);
-        if (last >= 0)
-            home = home.Left(last);
-    }
-    platform::setEnvironmentVariable(u"NOVIQ_JVM_HOME", home);
+    platform::setEnvironmentVariable(u"NOVIQ_JVM_HOME", platform::runtimeHomeOf(jvmLibraryPath));
 }
 
 } // namespace noviq

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/path_style.h"
+#include "platform/runtime_layout.h"
 
 namespace noviq {
 
@@ -63,7 +64,12 @@ WideString runtimeLibraryFolder(const WideString& jvmLibraryPath) {
 }
 
 WideString runtimeProgramFolder(const WideString& jvmLibraryPath) {
-    return runtimeFolder(jvmLibraryPath, platform::kRuntimeProgramFolderSibling);
+    const char16_t* sibling = platform::kRuntimeProgramFolderSibling;
+    if (!sibling)
+        return runtimeFolder(jvmLibraryPath, nullptr);
+    // The programs lie in <home>/bin whatever the depth of the library below the home.
+    return platform::runtimeHomeOf(jvmLibraryPath) + WideString(&platform::kPathSeparator, 1) +
+           sibling;
 }
 
 namespace {

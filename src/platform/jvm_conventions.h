@@ -11,9 +11,10 @@ extern const char16_t kListSeparator; // ';' on Windows, ':' on Linux
 // The variable the system searches for programs (and, on Windows, libraries).
 extern const char16_t* const kSearchPathVariable; // "Path" on Windows, "PATH" on Linux
 
-// The runtime folders named in the environment derive from the folder two levels above the
-// JVM library (Windows: <home>\bin, Linux: <home>/lib). Each is that folder itself (null)
-// or the sibling folder of that name.
+// The runtime folders named in the environment. The library folder derives from the folder
+// two levels above the JVM library (Windows: <home>\bin, Linux: <home>/lib or, for Java 8,
+// <home>/lib/amd64): that folder itself (null) or its sibling of the given name. The program
+// folder is that folder itself (null) or the named sub-folder of the runtime's home.
 extern const char16_t* const kRuntimeLibraryFolderSibling; // "lib" on Windows, null on Linux
 extern const char16_t* const kRuntimeProgramFolderSibling; // null on Windows, "bin" on Linux
 

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -23,6 +23,34 @@ bool firstFileExists(const WideString& path) {
     struct stat st;
     return stat(noviq::narrow(path).c_str(), &st) == 0;
 }
+
+namespace {
+
+// "*" matches any run of characters, "?" any one; every other character, "[" and "\"
+// included, stands for itself, as in a Windows file search.
+bool matchesWildcards(const std::string& pattern, const char* name) {
+    size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    const size_t length = std::strlen(name);
+    while (n < length) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace
 
 // The matches are read at once and sorted, so a search returns names in the same order on
 // every file system (NTFS, which Windows users see, returns them sorted as well).
@@ -48,14 +76,16 @@ DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) 
     if (!dir)
         return;
     while (const dirent* entry = readdir(dir)) {
-        if (fnmatch(namePattern.c_str(), entry->d_name, 0) == 0)
+        if (matchesWildcards(namePattern, entry->d_name))
             state_->names.push_back(entry->d_name);
     }
     closedir(dir);
     std::sort(state_->names.begin(), state_->names.end());
 }
 
-DirectorySearch::~DirectorySearch() { delete state_; }
+DirectorySearch::~DirectorySearch() {
+    delete state_;
+}
 
 DirectorySearch::DirectorySearch(DirectorySearch&& other) noexcept : state_(other.state_) {
     other.state_ = nullptr;
@@ -75,7 +105,9 @@ uint32_t createDirectory(const WideString& path) {
     return static_cast<uint32_t>(errno);
 }
 
-bool removeDirectory(const WideString& path) { return rmdir(noviq::narrow(path).c_str()) == 0; }
+bool removeDirectory(const WideString& path) {
+    return rmdir(noviq::narrow(path).c_str()) == 0;
+}
 
 struct MappedImage::Handles {
     int fd = -1;

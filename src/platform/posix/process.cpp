@@ -33,7 +33,9 @@ bool executablePath(WideString& path, uint32_t& error) {
     return true;
 }
 
-std::optional<WideString> rawCommandLine() { return std::nullopt; }
+std::optional<WideString> rawCommandLine() {
+    return std::nullopt;
+}
 
 StringList argumentVector() {
     StringList arguments;
@@ -59,18 +61,28 @@ WideString currentDirectory() {
     return getcwd(buffer, sizeof buffer) ? noviq::widen(buffer) : WideString();
 }
 
-uint32_t lastError() { return tLastError; }
-void setLastError(uint32_t code) { tLastError = code; }
+uint32_t lastError() {
+    return tLastError;
+}
+void setLastError(uint32_t code) {
+    tLastError = code;
+}
 
-bool isNtFamily() { return true; }
+bool isNtFamily() {
+    return true;
+}
 
 uint32_t startPairedProgram(const WideString& program, bool wait) {
     const NarrowString path = noviq::narrow(program);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
-    // The launcher opens its own descriptors close-on-exec, so only the standard three
-    // reach the child.
+    // Only the standard three descriptors reach the child, also those the launcher's own
+    // parent left open without close-on-exec.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     if (rc != 0 || !wait)
         return 0;
     int status = 0;

@@ -9,6 +9,8 @@ using namespace win32;
 
 std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize) {
     WideString value;
+    // A variable that is set but empty also returns 0, without touching the last error.
+    SetLastError(0);
     const DWORD n = GetEnvironmentVariableW(w(name), w(value.GetBuffer(bufferSize)),
                                             static_cast<DWORD>(bufferSize));
     if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
@@ -32,8 +34,8 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
     if (needed == 0)
         return std::nullopt;
     WideString result;
-    const DWORD n = ExpandEnvironmentStringsW(w(text), w(result.GetBuffer(static_cast<int32_t>(needed))),
-                                              needed);
+    const DWORD n = ExpandEnvironmentStringsW(
+        w(text), w(result.GetBuffer(static_cast<int32_t>(needed))), needed);
     if (n == 0 || n > needed) {
         result.ReleaseBuffer(0);
         return std::nullopt;

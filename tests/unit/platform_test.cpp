@@ -1,0 +1,80 @@
+// Platform contracts the core relies on, checked on both implementations: directory search
+// wildcards, empty environment variables, and where a runtime's home folder lies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/path_style.h"
+#include "platform/process.h"
+#include "platform/runtime_layout.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+using test::u16;
+using test::wide;
+
+std::vector<std::u16string> search(const std::filesystem::path& folder, const char16_t* pattern) {
+    std::vector<std::u16string> names;
+    platform::DirectorySearch files(wide(folder) + WideString(&platform::kPathSeparator, 1) +
+                                    pattern);
+    WideString name;
+    while (files.next(name))
+        names.push_back(u16(name));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(DirectorySearch, OnlyStarAndQuestionMarkAreWildcards) {
+    test::TempFolder folder;
+    for (const char* name : {"app[1]-x.jar", "app1-y.jar", "a.jar", "b.txt"})
+        folder.write(name, "");
+    using Names = std::vector<std::u16string>;
+    EXPECT_EQ(search(folder.path(), u"app[1]*.jar"), Names{u"app[1]-x.jar"});
+    EXPECT_EQ(search(folder.path(), u"?.jar"), Names{u"a.jar"});
+    EXPECT_EQ(search(folder.path(), u"*.jar"), (Names{u"a.jar", u"app1-y.jar", u"app[1]-x.jar"}));
+    EXPECT_EQ(search(folder.path(), u"b.txt"), Names{u"b.txt"});
+    EXPECT_EQ(search(folder.path(), u"*.none"), Names{});
+    // Folder entries match like files, "." and ".." included.
+    const Names all = search(folder.path(), u"*");
+    EXPECT_NE(std::find(all.begin(), all.end(), u".."), all.end());
+}
+
+TEST(Environment, EmptyVariableIsSetNotMissing) {
+    ASSERT_TRUE(platform::setEnvironmentVariable(u"NOVIQ_TEST_EMPTY", u""));
+    platform::setLastError(203); // ERROR_ENVVAR_NOT_FOUND, as a failed lookup leaves it
+    const auto value = platform::environmentVariable(u"NOVIQ_TEST_EMPTY", 16);
+    ASSERT_TRUE(value.has_value());
+    EXPECT_TRUE(value->isEmpty());
+    EXPECT_FALSE(platform::environmentVariable(u"NOVIQ_TEST_SURELY_UNSET", 16).has_value());
+}
+
+TEST(RuntimeLayout, HomeOfTheLibraryIsTheRuntimeFolder) {
+    const bool windows = platform::kPathSeparator == u'\\';
+    struct Case {
+        const char16_t *library, *home;
+    };
+    const Case windowsCases[] = {
+        {u"C:\\Java\\jre6\\bin\\client\\jvm.dll", u"C:\\Java\\jre6"},
+        {u"C:\\jdk1.6.0_20\\jre\\bin\\server\\jvm.dll", u"C:\\jdk1.6.0_20\\jre"},
+        {u"jre\\bin\\client\\jvm.dll", u"jre"},
+        {u"jvm.dll", u"jvm.dll"},
+    };
+    const Case posixCases[] = {
+        {u"/usr/lib/jvm/java-17/lib/server/libjvm.so", u"/usr/lib/jvm/java-17"},
+        {u"/opt/jdk8/jre/lib/amd64/server/libjvm.so", u"/opt/jdk8/jre"},
+        {u"/opt/rt/lib/client/libjvm.so", u"/opt/rt"},
+        {u"/a/b/c/d/other.so", u"/a/b"},
+    };
+    for (const Case& c : windows
+                             ? std::vector<Case>(std::begin(windowsCases), std::end(windowsCases))
+                             : std::vector<Case>(std::begin(posixCases), std::end(posixCases)))
+        EXPECT_EQ(u16(platform::runtimeHomeOf(c.library)), c.home);
+}
+
+} // namespace
+} // namespace noviq
