@@ -19,10 +19,13 @@ void ReportError(const WideString& message) {
     platform::writeStandardOutput(bytes.c_str(), bytes.length());
 }
 
-void ReportMessage(MessageId id) { ReportError(LoadMessage(id)); }
+void ReportMessage(MessageId id) {
+    ReportError(LoadMessage(id));
+}
 
 void ReportSystemError(MessageId templateId, MessageId textId, uint32_t errorCode) {
-    ReportError(LoadMessage(templateId), LoadMessage(textId), static_cast<int64_t>(errorCode));
+    // "%d" prints the code as a signed 32-bit value, so 0x80070005 reads -2147024891.
+    ReportError(LoadMessage(templateId), LoadMessage(textId), static_cast<int32_t>(errorCode));
 }
 
 } // namespace noviq

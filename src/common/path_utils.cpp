@@ -55,7 +55,9 @@ void tokenizeCommandLine(const WideString& text, StringList& arguments) {
     }
 }
 
-bool hasLongPathPrefix(const WideString& path) { return path.Left(4) == u"\\\\?\\"; }
+bool hasLongPathPrefix(const WideString& path) {
+    return path.Left(4) == u"\\\\?\\";
+}
 
 bool isUncPath(const WideString& path) {
     return path.length() > 2 && path[0] == u'\\' && path[1] == u'\\' && path[2] != u'?';
@@ -107,8 +109,9 @@ uint32_t createParentFolders(const WideString& filePath) {
     for (int32_t i = 1; i < elements.count() - 1; ++i) {
         const WideString folder = soFar + WideString(&platform::kPathSeparator, 1) + elements[i];
         const uint32_t error = platform::createDirectory(folder);
+        if (error != 0)
+            result = error == platform::kErrorAlreadyExists ? 0 : error;
         if (error != 0 && error != platform::kErrorAlreadyExists) {
-            result = error;
             if (!unc) {
                 if (i > 1)
                     platform::removeDirectory(soFar);

@@ -10,7 +10,7 @@ bool Launcher::loadJvmLibrary() {
     void* library = platform::loadLibraryForever(jvmLibraryPath, error);
     if (!library) {
         ReportError(LoadMessage(MessageId::JvmLibraryLoadFailed), jvmLibraryPath,
-                    static_cast<int64_t>(error));
+                    static_cast<int32_t>(error));
         return false;
     }
     createJavaVm = reinterpret_cast<CreateJavaVmFunction>(

@@ -1,5 +1,6 @@
-// The launcher's main procedure (called by the platform entry point): build the Launcher, initialise it, run it in the foreground or
-// as a service, shut it down and return the exit code.
+// The launcher's main procedure (called by the platform entry point): build the Launcher,
+// initialise it, run it in the foreground or as a service, shut it down and return the exit code.
+#include "common/allocation_failure.h"
 #include "launcher/launcher.h"
 #include "platform/text.h"
 #include "service/service_module.h"
@@ -7,6 +8,7 @@
 namespace noviq {
 
 int32_t launcherMain() {
+    endProcessOnAllocationFailure();
     Launcher launcher;
     ServiceModule service;
     platform::setThreadLocaleToSystemDefault();

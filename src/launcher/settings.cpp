@@ -45,7 +45,9 @@ WideString folderNameOf(const WideString& productName) {
     return name;
 }
 
-bool isYes(const WideString& value) { return equalsIgnoringAsciiCase(value, "Yes"); }
+bool isYes(const WideString& value) {
+    return equalsIgnoringAsciiCase(value, "Yes");
+}
 
 } // namespace
 
@@ -57,19 +59,24 @@ bool Launcher::iniPath(WideString& path) {
 }
 
 bool Launcher::perUserIniPath(const WideString& executablePath, bool create, WideString& path) {
+    // Without a per-user base folder there is no per-user file: a path built from nothing
+    // would land at the root of the current drive, or below the current directory.
+    const WideString base = platform::perUserConfigFolder();
+    if (base.isEmpty())
+        return false;
     const WideString separator(&platform::kPathSeparator, 1);
-    const WideString productFolder =
-        platform::perUserConfigFolder() + separator + folderNameOf(productName);
-    const WideString codeFolder = productFolder + separator + productCode;
-    if (create) {
-        platform::createDirectory(productFolder);
-        platform::createDirectory(codeFolder);
-    }
-    WideString fileName = executablePath.Mid(executablePath.ReverseFind(platform::kPathSeparator) + 1);
+    const WideString codeFolder =
+        base + separator + folderNameOf(productName) + separator + productCode;
+    WideString fileName =
+        executablePath.Mid(executablePath.ReverseFind(platform::kPathSeparator) + 1);
     const int32_t dot = fileName.ReverseFind(u'.');
     if (dot >= 0)
         fileName = fileName.Left(dot);
     path = codeFolder + separator + fileName + u".ini";
+    // Every missing folder is made, the per-user base included (a fresh account may have
+    // no configuration folder yet); a failure shows when the file is written.
+    if (create)
+        createParentFolders(path);
     return true;
 }
 
@@ -108,7 +115,7 @@ bool Launcher::readSettings() {
         jrePath = ini.GetValue(kJre, u"JRE Path");
 
     const WideString type = ini.GetValue(kJre, u"JVM Type");
-    jvmType = type == u"server" ? JvmType::Server
+    jvmType = type == u"server"         ? JvmType::Server
               : type == u"favor_server" ? JvmType::FavorServer
                                         : JvmType::Default;
 
@@ -170,7 +177,9 @@ void Launcher::saveJrePath(const WideString& runtimeFolder) {
         // the dialog would come back at every start.
         if (modulePath(executable) && perUserIniPath(executable, true, path))
             PlainIniFile(path).SetValue(section, key, runtimeFolder);
-        if (!pairProduct.isEmpty() && perUserIniPath(pairProduct, true, path))
+        WideString pairedIni;
+        if (!pairProduct.isEmpty() && iniPathFor(pairProduct, pairedIni) &&
+            perUserIniPath(pairProduct, true, path))
             PlainIniFile(path).SetValue(section, key, runtimeFolder);
         return;
     }

@@ -17,6 +17,7 @@ TEST(InvariantViolationWine, EndsWithTheNamedStatus) {
         {"index", 0xC000008Cu},  // array bounds exceeded
         {"length", 0xC000001Du}, // any other invariant
         {"format", 0xC000001Du},
+        {"alloc", 0xC0000017u}, // the standard library's allocations too
         {"none", 0u},
     };
     for (const auto& c : cases) {
@@ -27,6 +28,7 @@ TEST(InvariantViolationWine, EndsWithTheNamedStatus) {
         EXPECT_EQ(result.exitCode, c.status)
             << c.what << " ended with " << std::hex << result.exitCode;
         EXPECT_EQ(result.out, "") << c.what;
+        EXPECT_EQ(result.err, "") << c.what;
     }
 }
 

@@ -12,7 +12,9 @@ using test::u16;
 using test::wide;
 
 // The bytes of a literal, embedded zeros included.
-template <size_t N> std::string bytes(const char (&literal)[N]) { return std::string(literal, N - 1); }
+template <size_t N> std::string bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
 
 struct ReadCase {
     const char* name;
@@ -21,7 +23,8 @@ struct ReadCase {
 };
 
 TEST(IniRead, FollowsTheProfileRules) {
-    const std::string utf16Bom = std::string("\xFF\xFE", 2) + bytes("[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0");
+    const std::string utf16Bom =
+        std::string("\xFF\xFE", 2) + bytes("[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0");
     const ReadCase cases[] = {
         {"plain", "[S]\nk=v\n", u"S", u"k", u"v"},
         {"names ignore case", "[Java Runtime Environment]\nMAIN class=a.B\n",
@@ -40,6 +43,9 @@ TEST(IniRead, FollowsTheProfileRules) {
         {"no final line break", "[S]\nk=last", u"S", u"k", u"last"},
         {"UTF-8 with BOM", "\xEF\xBB\xBF[S]\nk=\xC3\xA9\n", u"S", u"k", u"\u00E9"},
         {"UTF-16 with BOM", utf16Bom, u"S", u"k", u"\u00E9"},
+        {"only the first section of a name", "[S]\na=1\n[T]\n[S]\nc=3\n", u"S", u"c", u""},
+        {"header up to its last bracket", "[X]y]\nk=v\n", u"X]y", u"k", u"v"},
+        {"bracket line without close is no header", "[S]\n[noclose\nk=v\n", u"S", u"k", u"v"},
         {"binary garbage", bytes("\x01\x02[\x00\xFF\n=\n[S]\nk=v\n\x7F"), u"S", u"k", u"v"},
     };
     test::TempFolder folder;
@@ -55,7 +61,8 @@ TEST(IniRead, LongValuesComeBackWhole) {
     for (size_t length : {254u, 255u, 256u, 300u, 511u, 100000u, 10u * 1024 * 1024}) {
         const std::string value(length, 'v');
         const auto file = folder.write("long.ini", "[S]\nk=" + value + "\n");
-        EXPECT_EQ(PlainIniFile(wide(file)).GetValue(u"S", u"k").length(), static_cast<int32_t>(length))
+        EXPECT_EQ(PlainIniFile(wide(file)).GetValue(u"S", u"k").length(),
+                  static_cast<int32_t>(length))
             << length;
     }
 }
@@ -71,10 +78,10 @@ TEST(IniRead, ManyKeysAndTheLastOneIsFound) {
 
 TEST(IniFileRule, ContinuationSectionFillsAnEmptyValue) {
     test::TempFolder folder;
-    const auto file = folder.write("plus.ini",
-                                   "[Java Runtime Environment]\nJRE Path=\nBoth=plain\n"
-                                   "[Java Runtime Environment+]\nJRE Path=jre\nBoth=plus\n"
-                                   "Spaced=\"  kept\"\n");
+    const auto file =
+        folder.write("plus.ini", "[Java Runtime Environment]\nJRE Path=\nBoth=plain\n"
+                                 "[Java Runtime Environment+]\nJRE Path=jre\nBoth=plus\n"
+                                 "Spaced=\"  kept\"\n");
     const IniFile ini(wide(file));
     const PlainIniFile plain(wide(file));
     const WideString section(u"Java Runtime Environment");

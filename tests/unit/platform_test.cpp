@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
 #include "platform/runtime_layout.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace noviq {
@@ -52,6 +58,31 @@ TEST(Environment, EmptyVariableIsSetNotMissing) {
     EXPECT_TRUE(value->isEmpty());
     EXPECT_FALSE(platform::environmentVariable(u"NOVIQ_TEST_SURELY_UNSET", 16).has_value());
 }
+
+TEST(Text, MalformedUtf8NeverDecodesToAscii) {
+    if (platform::kPathSeparator != u'/')
+        GTEST_SKIP() << "Windows converts with its ANSI code page";
+    // An overlong "/" or NUL must not pass for the character it imitates.
+    EXPECT_EQ(u16(platform::widen("\xC0\xAF", 2)), u"\uFFFD\uFFFD");
+    EXPECT_EQ(u16(platform::widen("\xE0\x80\xAF", 3)), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(u16(platform::widen("caf\xC3\xA9", 5)), u"caf\u00E9");
+}
+
+#ifndef _WIN32
+TEST(Console, ClosedReaderDoesNotEndTheProcess) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    std::fflush(stdout);
+    const int saved = dup(1);
+    dup2(ends[1], 1);
+    platform::writeStandardOutput("lost\n", 5); // SIGPIPE would end the test program here
+    dup2(saved, 1);
+    close(saved);
+    close(ends[1]);
+    SUCCEED();
+}
+#endif
 
 TEST(RuntimeLayout, HomeOfTheLibraryIsTheRuntimeFolder) {
     const bool windows = platform::kPathSeparator == u'\\';

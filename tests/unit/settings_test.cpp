@@ -72,11 +72,18 @@ TEST(Settings, SourceAndProviderTables) {
         file.write(jre(c.lines));
         Launcher l;
         ASSERT_TRUE(l.readSettings()) << c.lines;
-        const bool actual[] = {l.preferJdk, l.preferJre, l.searchBothKinds, l.jrockitAllowed,
-                               l.sunAllowed, l.ibmAllowed, l.jrockitPreferred, l.sunPreferred,
-                               l.ibmPreferred};
-        const bool expected[] = {c.jdk, c.jre, c.both, c.jrockitAllowed, c.sunAllowed,
-                                 c.ibmAllowed, c.jrockitPreferred, c.sunPreferred, c.ibmPreferred};
+        const bool actual[] = {l.preferJdk,        l.preferJre,    l.searchBothKinds,
+                               l.jrockitAllowed,   l.sunAllowed,   l.ibmAllowed,
+                               l.jrockitPreferred, l.sunPreferred, l.ibmPreferred};
+        const bool expected[] = {c.jdk,
+                                 c.jre,
+                                 c.both,
+                                 c.jrockitAllowed,
+                                 c.sunAllowed,
+                                 c.ibmAllowed,
+                                 c.jrockitPreferred,
+                                 c.sunPreferred,
+                                 c.ibmPreferred};
         for (int i = 0; i < 9; ++i)
             EXPECT_EQ(actual[i], expected[i]) << c.lines << " flag " << i;
     }
@@ -111,10 +118,12 @@ TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
     test::TempFolder config;
     const WideString variable = platform::kPathSeparator == u'\\' ? u"APPDATA" : u"XDG_CONFIG_HOME";
     const auto saved = platform::environmentVariable(variable, 4096);
-    platform::setEnvironmentVariable(variable, wide(config.path()));
+    // A fresh account: not even the per-user base folder exists yet.
+    platform::setEnvironmentVariable(variable, wide(config.path() / "fresh" / "config"));
 
     SettingsFile file;
-    const std::string identity = "[Product Information]\nProduct Name=Acme: Tools/Pro*\nProduct Code=7\n";
+    const std::string identity =
+        "[Product Information]\nProduct Name=Acme: Tools/Pro*\nProduct Code=7\n";
     file.write(identity + jre("JRE Path=main-jre\n"));
     Launcher noUserFile;
     ASSERT_TRUE(noUserFile.readSettings());

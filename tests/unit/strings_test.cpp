@@ -38,8 +38,8 @@ TEST(WideString, SubstringsClampTheirRanges) {
         WideString result;
         std::u16string expected;
     } cases[] = {
-        {abc.Mid(5, 10), u""},   {abc.Left(-1), u""},    {abc.Right(100), u"abc"},
-        {abc.Mid(-3, 2), u"ab"}, {abc.Mid(1, -1), u""},  {abc.Mid(1, 99), u"bc"},
+        {abc.Mid(5, 10), u""},   {abc.Left(-1), u""},   {abc.Right(100), u"abc"},
+        {abc.Mid(-3, 2), u"ab"}, {abc.Mid(1, -1), u""}, {abc.Mid(1, 99), u"bc"},
         {abc.Right(2), u"bc"},   {abc.Left(2), u"ab"},
     };
     for (const Case& c : cases)
@@ -107,10 +107,24 @@ TEST(Format, MeasuresAndWritesTemplates) {
     EXPECT_EQ(u16(decimalUnsigned(UINT64_MAX)), u"18446744073709551615");
 }
 
+TEST(Messages, ReportedLineHasItsExactShape) {
+    testing::internal::CaptureStdout();
+    ReportMessage(MessageId::MainClassMissing);
+    ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed, 0x80070005u);
+    std::string out = testing::internal::GetCapturedStdout();
+    std::erase(out, '\r'); // text mode on Windows
+    EXPECT_EQ(out,
+              "Error: Main class was not specified in INI file. \n"
+              "Error: Windows exception: failed to get the module path (errno = -2147024891).\n"
+              " \n");
+}
+
 TEST(Messages, TableHoldsTheTextsAndTemplatesFormat) {
-    EXPECT_EQ(u16(LoadMessage(MessageId::MainClassMissing)), u"Main class was not specified in INI file.");
+    EXPECT_EQ(u16(LoadMessage(MessageId::MainClassMissing)),
+              u"Main class was not specified in INI file.");
     EXPECT_EQ(u16(LoadMessage(MessageId::JniException)), u"JNI exception: %s\nReason: %s.\n");
-    EXPECT_NE(u16(LoadMessage(MessageId::JreNotFound)).find(u"Please  download"), std::u16string::npos);
+    EXPECT_NE(u16(LoadMessage(MessageId::JreNotFound)).find(u"Please  download"),
+              std::u16string::npos);
     EXPECT_TRUE(LoadMessage(static_cast<MessageId>(231)).isEmpty());
     EXPECT_TRUE(LoadMessage(static_cast<MessageId>(0)).isEmpty());
     EXPECT_EQ(u16(FormatById(MessageId::WindowsException, LoadMessage(MessageId::ModulePathFailed),

@@ -1,14 +1,30 @@
-// Linux: the error lines go to standard output through the C runtime.
+// Linux: the error lines go to standard output through the C runtime. A reader that has
+// gone away must not end the launcher with SIGPIPE: the failed write is simply ignored.
 #include "platform/console.h"
 
+#include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <pthread.h>
 
 namespace noviq::platform {
 
 void writeStandardOutput(const char* bytes, int32_t length) {
+    // Blocked for this thread only, rather than ignored process-wide, which the paired
+    // program and the JVM would inherit.
+    sigset_t pipe, previous;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &previous);
     if (length > 0)
         std::fwrite(bytes, 1, static_cast<size_t>(length), stdout);
     std::fflush(stdout);
+    if (!sigismember(&previous, SIGPIPE)) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipe, nullptr, &now) > 0) {
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
 }
 
 } // namespace noviq::platform

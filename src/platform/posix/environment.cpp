@@ -2,6 +2,8 @@
 #include "platform/environment.h"
 
 #include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "common/text.h"
 
@@ -52,6 +54,9 @@ WideString perUserConfigFolder() {
         return *xdg;
     if (auto home = environmentVariable(u"HOME", 4096); home && !home->isEmpty())
         return *home + u"/.config";
+    // Without HOME (a service manager's environment, say) the account's own home folder.
+    if (const passwd* account = getpwuid(getuid()); account && account->pw_dir && *account->pw_dir)
+        return noviq::widen(account->pw_dir) + u"/.config";
     return WideString();
 }
 

@@ -23,9 +23,9 @@ thread_local uint32_t tLastError = 0;
 
 bool executablePath(WideString& path, uint32_t& error) {
     char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        error = static_cast<uint32_t>(errno);
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || n >= static_cast<ssize_t>(sizeof buffer)) { // a full buffer may be cut
+        error = n <= 0 ? static_cast<uint32_t>(errno) : static_cast<uint32_t>(ENAMETOOLONG);
         setLastError(error);
         return false;
     }

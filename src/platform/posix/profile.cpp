@@ -9,9 +9,11 @@
 #include <cwctype>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/text.h"
+#include "platform/posix/utf8.h"
 #include "platform/process.h"
 
 namespace noviq::platform {
@@ -26,9 +28,16 @@ struct Document {
 };
 
 bool readAll(const WideString& path, std::string& bytes) {
-    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking and regular files only: a FIFO or device named like the INI file must not
+    // hold the start-up.
+    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
     char chunk[65536];
     for (;;) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
@@ -42,7 +51,9 @@ bool readAll(const WideString& path, std::string& bytes) {
     return true;
 }
 
-std::u16string toU16(const WideString& w) { return std::u16string(w.c_str(), static_cast<size_t>(w.length())); }
+std::u16string toU16(const WideString& w) {
+    return std::u16string(w.c_str(), static_cast<size_t>(w.length()));
+}
 
 bool load(const WideString& path, Document& doc) {
     std::string bytes;
@@ -65,18 +76,21 @@ bool load(const WideString& path, Document& doc) {
         doc.encoding = Encoding::Utf16Be;
         doc.text = u16(2, true);
     } else {
-        size_t start = 0;
         if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             doc.encoding = Encoding::Utf8Bom;
-            start = 3;
+            doc.text = posix::decodeUtf8(reinterpret_cast<const unsigned char*>(bytes.data()) + 3,
+                                         static_cast<int32_t>(bytes.size() - 3));
+        } else {
+            doc.text =
+                toU16(noviq::widen(NarrowString(bytes.data(), static_cast<int32_t>(bytes.size()))));
         }
-        doc.text = toU16(noviq::widen(NarrowString(bytes.data() + start,
-                                            static_cast<int32_t>(bytes.size() - start))));
     }
     return true;
 }
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 std::u16string_view trim(std::u16string_view s) {
     while (!s.empty() && isBlank(s.front()))
@@ -128,10 +142,9 @@ LineKind classify(std::u16string_view raw, std::u16string_view& name, std::u16st
     const std::u16string_view line = trim(raw);
     if (line.empty() || line.front() == u';')
         return LineKind::Other;
-    if (line.front() == u'[') {
-        const size_t close = line.find(u']');
-        name = trim(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos
-                                                                        : close - 1));
+    // A header names the text up to its last "]"; a "[" line without one is an entry.
+    if (const size_t close = line.rfind(u']'); line.front() == u'[' && close != line.npos) {
+        name = trim(line.substr(1, close - 1));
         return LineKind::Section;
     }
     const size_t eq = line.find(u'=');
@@ -151,8 +164,9 @@ std::u16string_view unquote(std::u16string_view v) {
     return v;
 }
 
-// Finds the first entry of `key` in a section named `section`. Returns false when there is
-// none; otherwise fills the value and where its line lies.
+// Finds the first entry of `key` in the first section named `section` (a later section of
+// the same name is not read, as on Windows). Returns false when there is none; otherwise
+// fills the value and where its line lies.
 bool findEntry(const std::u16string& text, const std::u16string& section, const std::u16string& key,
                std::u16string_view& value, Line& where, size_t& sectionEnd, bool& sectionFound) {
     sectionFound = false;
@@ -164,8 +178,10 @@ bool findEntry(const std::u16string& text, const std::u16string& section, const 
         const std::u16string_view raw(text.data() + line.begin, line.end - line.begin);
         const LineKind kind = classify(raw, name, v);
         if (kind == LineKind::Section) {
+            if (sectionFound)
+                break;
             inSection = sameName(name, section);
-            if (inSection && !sectionFound) {
+            if (inSection) {
                 sectionFound = true;
                 sectionEnd = line.next;
             }
@@ -196,7 +212,7 @@ std::string encode(const std::u16string& text, Encoding encoding) {
         return out;
     }
     if (encoding == Encoding::Utf8Bom)
-        out = "\xEF\xBB\xBF";
+        return "\xEF\xBB\xBF" + posix::encodeUtf8(text.data(), static_cast<int32_t>(text.size()));
     const NarrowString bytes = platform::narrow(text.data(), static_cast<int32_t>(text.size()));
     out.append(bytes.c_str(), static_cast<size_t>(bytes.length()));
     return out;
@@ -220,15 +236,15 @@ int32_t readProfileString(const WideString& section, const WideString& key, char
         return 0;
     value = unquote(value);
     int32_t n = static_cast<int32_t>(value.size() < static_cast<size_t>(size - 1) ? value.size()
-                                                                                 : size - 1);
+                                                                                  : size - 1);
     for (int32_t i = 0; i < n; ++i)
         buffer[i] = value[static_cast<size_t>(i)];
     buffer[n] = 0;
     return n;
 }
 
-bool writeProfileString(const WideString& section, const WideString& key,
-                        const WideString& value, const WideString& path) {
+bool writeProfileString(const WideString& section, const WideString& key, const WideString& value,
+                        const WideString& path) {
     Document doc;
     const bool existed = load(path, doc);
     const std::u16string sectionName = toU16(section), keyName = toU16(key);
@@ -251,7 +267,8 @@ bool writeProfileString(const WideString& section, const WideString& key,
         text += u"[" + sectionName + u"]\n" + entry + u"\n";
     }
     const std::string bytes = encode(text, existed ? doc.encoding : Encoding::Plain);
-    const int fd = open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd =
+        open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         setLastError(static_cast<uint32_t>(errno));
         return false;

@@ -9,6 +9,8 @@
 #include <langinfo.h>
 #include <string>
 
+#include "platform/posix/utf8.h"
+
 namespace noviq::platform {
 
 namespace {
@@ -29,6 +31,10 @@ void appendUtf16(std::u16string& out, char32_t cp) {
     }
 }
 
+} // namespace
+
+namespace posix {
+
 std::u16string decodeUtf8(const unsigned char* s, int32_t n) {
     std::u16string out;
     out.reserve(static_cast<size_t>(n));
@@ -43,6 +49,10 @@ std::u16string decodeUtf8(const unsigned char* s, int32_t n) {
             else
                 cp = (cp << 6) | (s[i + k] & 0x3F);
         }
+        // The shortest form only: an overlong "/" (C0 AF) must not pass for a separator.
+        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+        if (ok && cp < kMinimum[extra])
+            ok = false;
         if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             out += u'\uFFFD';
             ++i;
@@ -84,15 +94,18 @@ std::string encodeUtf8(const char16_t* s, int32_t n) {
     return out;
 }
 
-} // namespace
+} // namespace posix
 
-void setThreadLocaleToSystemDefault() { std::setlocale(LC_ALL, ""); }
+void setThreadLocaleToSystemDefault() {
+    std::setlocale(LC_ALL, "");
+}
 
 WideString widen(const char* text, int32_t length) {
     if (length <= 0)
         return WideString();
     if (localeIsUtf8OrAscii()) {
-        const std::u16string wide = decodeUtf8(reinterpret_cast<const unsigned char*>(text), length);
+        const std::u16string wide =
+            posix::decodeUtf8(reinterpret_cast<const unsigned char*>(text), length);
         return WideString(wide.data(), static_cast<int32_t>(wide.size()));
     }
     std::u16string out;
@@ -116,7 +129,7 @@ NarrowString narrow(const char16_t* text, int32_t length) {
     if (length <= 0)
         return NarrowString();
     if (localeIsUtf8OrAscii()) {
-        const std::string bytes = encodeUtf8(text, length);
+        const std::string bytes = posix::encodeUtf8(text, length);
         return NarrowString(bytes.data(), static_cast<int32_t>(bytes.size()));
     }
     std::string out;
@@ -124,7 +137,8 @@ NarrowString narrow(const char16_t* text, int32_t length) {
     char buffer[MB_LEN_MAX];
     for (int32_t i = 0; i < length; ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
@@ -139,6 +153,8 @@ NarrowString narrow(const char16_t* text, int32_t length) {
     return NarrowString(out.data(), static_cast<int32_t>(out.size()));
 }
 
-bool isWideSpace(char16_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+bool isWideSpace(char16_t c) {
+    return std::iswspace(static_cast<wint_t>(c)) != 0;
+}
 
 } // namespace noviq::platform
