@@ -16,10 +16,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<unsigned char>(v);
-    b[at + 1] = static_cast<unsigned char>(v >> 8);
-}
 void put32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = static_cast<unsigned char>(v >> (8 * i));
@@ -34,7 +30,7 @@ Bytes peImage(uint16_t machine, uint32_t ntOffset = 0x80, size_t size = 0x200) {
     if (uint64_t{ntOffset} + 24 <= size) {
         b[ntOffset] = 'P';
         b[ntOffset + 1] = 'E';
-        put16(b, ntOffset + 4, machine);
+        put32(b, ntOffset + 4, machine); // and no sections
     }
     return b;
 }
@@ -53,48 +49,36 @@ Bytes resized(Bytes b, size_t size) {
     return b;
 }
 
+Bytes patched(Bytes b, size_t at, unsigned char value) {
+    b[at] = value;
+    return b;
+}
+
 constexpr uint16_t kI386 = 0x014C;
 constexpr uint16_t kAmd64 = 0x8664;
 
-struct PeCase {
-    const char* name;
-    Bytes image;
-    bool validPe;
-    bool i386;
-};
-
+// The end of the headers is met from both sides (an exact fit, one byte short); offsets that
+// fit only after a 32-bit wrap-around, signed or not, must fail too.
 TEST(LibraryImage, PeHeadersAreCheckedAgainstTheImageSize) {
-    Bytes wrongMz = peImage(kI386);
-    wrongMz[0] = 'Z';
-    wrongMz[1] = 'M';
-    Bytes wrongSignature = peImage(kI386);
-    wrongSignature[0x80 + 3] = 1;
-    Bytes neSignature = peImage(kI386);
-    neSignature[0x80] = 'N';
-
-    const PeCase cases[] = {
+    const struct {
+        const char* name;
+        Bytes image;
+        bool validPe;
+        bool i386;
+    } cases[] = {
         {"i386", peImage(kI386), true, true},
         {"amd64", peImage(kAmd64), true, false},
         {"headers end exactly at the end of the file", peImage(kI386, 0x80, 0x80 + 24), true, true},
-        {"headers right after the DOS header", peImage(kI386, 0x40, 0x40 + 24), true, true},
         {"file header cut by one byte", resized(peImage(kI386), 0x80 + 23), false, false},
-        {"cut after the signature", resized(peImage(kI386), 0x80 + 4), false, false},
-        {"cut inside the signature", resized(peImage(kI386), 0x80 + 2), false, false},
-        {"cut where the headers start", resized(peImage(kI386), 0x80), false, false},
         {"DOS header cut by one byte", resized(peImage(kI386), 63), false, false},
-        {"two bytes", resized(peImage(kI386), 2), false, false},
         {"empty", Bytes{}, false, false},
-        {"offset past the end", peImage(kI386, 0x1000), false, false},
         {"offset at the end", peImage(kI386, 0x200), false, false},
-        {"offset leaves a partial file header", peImage(kI386, 0x200 - 10), false, false},
         {"huge offset", peImage(kI386, 0x7FFFFFF0), false, false},
         {"negative offset", peImage(kI386, 0xFFFFFFF0), false, false},
-        {"no MZ", wrongMz, false, false},
-        {"PE\\0\\1 signature", wrongSignature, false, false},
-        {"NE signature", neSignature, false, false},
-        {"ELF file", elfImage(1), false, false},
+        {"no MZ", patched(peImage(kI386), 0, 'Z'), false, false},
+        {"PE\\0\\1 signature", patched(peImage(kI386), 0x80 + 3, 1), false, false},
     };
-    for (const PeCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const unsigned char* data = c.image.empty() ? nullptr : c.image.data();
         EXPECT_EQ(isValidPe(data, c.image.size()), c.validPe);
@@ -103,22 +87,16 @@ TEST(LibraryImage, PeHeadersAreCheckedAgainstTheImageSize) {
 }
 
 TEST(LibraryImage, ElfClassIsReadOnlyFromACompleteHeader) {
-    Bytes wrongMagic = elfImage(1);
-    wrongMagic[1] = 'e';
     const struct {
         const char* name;
         Bytes image;
         bool elf32;
     } cases[] = {
-        {"ELFCLASS32", elfImage(1), true},
         {"ELFCLASS32, header only", elfImage(1, 52), true},
         {"ELFCLASS32 cut inside the header", elfImage(1, 51), false},
-        {"ELFCLASS32, identification only", elfImage(1, 5), false},
         {"ELFCLASS64", elfImage(2), false},
         {"no class", elfImage(0), false},
-        {"magic only", elfImage(1, 4), false},
-        {"wrong magic", wrongMagic, false},
-        {"PE i386", peImage(kI386), false},
+        {"wrong magic", patched(elfImage(1), 1, 'e'), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,7 +124,6 @@ TEST(LibraryImage, ArchitectureCheckOfTheChosenLibrary) {
         {"32-bit without a paired program", u"", "lib32", native32, false},
         {"64-bit", u"pair.exe", "lib64", native64, false},
         {"32-bit of the other system's format", u"pair.exe", "foreign", foreign32, false},
-        {"text file", u"pair.exe", "text", "not a library\n", false},
         {"empty file", u"pair.exe", "empty", "", false},
         {"missing file", u"pair.exe", nullptr, "", false},
     };

@@ -112,9 +112,8 @@ TEST_F(LinuxRegistry, VersionSubkeysHoldTheRuntimeFolder) {
         std::u16string expected;
     } cases[] = {
         {kJavaSoftJre + u"17.0.15.0 java-17-openjdk-amd64", home("java-17-openjdk-amd64")},
-        {kJavaSoftJre + u"17.0.15.0 temurin-17-jdk", home("temurin-17-jdk")},
         {kJavaSoftJre + u"21.0.1.0 jdk-21-link", home("jdk-21-link")},
-        {u"SOFTWARE\\javasoft\\java runtime environment\\17.0.15.0 temurin-17-jdk",
+        {u"SOFTWARE\\javasoft\\java runtime environment\\17.0.15.0 temurin-17-jdk", // any case
          home("temurin-17-jdk")},
         // The JDK key names the JDK; the search itself goes on into its jre folder.
         {kJavaSoftJdk + u"1.8.0.202 jdk1.8.0_202", home("jdk1.8.0_202")},
@@ -138,8 +137,6 @@ TEST_F(LinuxRegistry, OtherKeysAndTheThirtyTwoBitViewAreEmpty) {
     EXPECT_FALSE(key.open(RegistryView::Native, u"Software\\JavaSoft"));
     EXPECT_FALSE(key.open(RegistryView::Native, u"Software\\Other\\Java Runtime Environment"));
     ASSERT_TRUE(key.open(RegistryView::Native, test::wide(kJavaSoftJre)));
-    WideString value;
-    EXPECT_FALSE(key.readText(u"JavaHome", value));
     RegistryKey moved(std::move(key));
     EXPECT_FALSE(key.isOpen());
     EXPECT_TRUE(moved.isOpen());

@@ -80,7 +80,6 @@ TEST(Console, ClosedReaderDoesNotEndTheProcess) {
     dup2(saved, 1);
     close(saved);
     close(ends[1]);
-    SUCCEED();
 }
 #endif
 
@@ -91,7 +90,6 @@ TEST(RuntimeLayout, HomeOfTheLibraryIsTheRuntimeFolder) {
     };
     const Case windowsCases[] = {
         {u"C:\\Java\\jre6\\bin\\client\\jvm.dll", u"C:\\Java\\jre6"},
-        {u"C:\\jdk1.6.0_20\\jre\\bin\\server\\jvm.dll", u"C:\\jdk1.6.0_20\\jre"},
         {u"jre\\bin\\client\\jvm.dll", u"jre"},
         {u"jvm.dll", u"jvm.dll"},
     };

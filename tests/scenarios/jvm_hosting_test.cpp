@@ -1,0 +1,457 @@
+// The launcher hosting a JVM, checked from what reaches the JVM (options in order, class
+// path, arguments as UTF-16, thread stack, environment, redirected streams) and how each
+// ending maps to the exit code. Under Wine the Windows launcher hosts the scripted JNI runtime
+// (tests/fixtures/scripted_jvm) in place of a jvm.dll, which records what it is given; the
+// Linux launcher hosts the system JDK running the Java test applications (tests/java).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace noviq::test {
+namespace {
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// ---- Windows, under Wine: the scripted JNI runtime ----
+
+// tool.exe beside tool.ini, with a runtime folder rt\ whose bin\server\jvm.dll is a fixture.
+// In INI text, "{dir}" is the installation folder as Windows sees it and "{rt}" the runtime.
+class ScriptedInstallation {
+public:
+    ScriptedInstallation(const std::string& mode, const std::string& settings,
+                         const std::string& parameters = "",
+                         const std::string& jvmFixture = "scripted_jvm.dll") {
+        tool_ = dir_.copy(launcherBinary(Build::Windows), "tool.exe");
+        dir_.copy(windowsFixture(jvmFixture), "rt/bin/server/jvm.dll");
+        dir_.write("lib/a.jar", "");
+        dir_.write("lib/b.txt", "");
+        const std::string record = toWindowsPath(dir_.path() / "record.txt");
+        dir_.write("tool.ini", expand(replaceAll("[Java Runtime Environment]\nJRE Path={rt}\n"
+                                                 "Virtual Machine Parameters=-Dscripted.record=" +
+                                                     record + " -Dscripted.mode=" + mode + " " +
+                                                     parameters + "\n" + settings,
+                                                 "\n", "\r\n")));
+    }
+    std::string expand(std::string text) const {
+        text = replaceAll(text, "{rt}", toWindowsPath(dir_.path() / "rt"));
+        return replaceAll(text, "{dir}", toWindowsPath(dir_.path()));
+    }
+    RunResult run(RunOptions options = {}) const {
+        options.timeoutSeconds = 30;
+        return test::run(Build::Windows, tool_, options);
+    }
+    // The record lines that start with prefix, without it.
+    std::vector<std::string> recorded(const std::string& prefix) const {
+        std::vector<std::string> found;
+        std::istringstream lines(readFile(dir_.path() / "record.txt"));
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind(prefix, 0) == 0)
+                found.push_back(line.substr(prefix.size()));
+        return found;
+    }
+    std::string recordedOnce(const std::string& prefix) const {
+        const std::vector<std::string> found = recorded(prefix);
+        EXPECT_EQ(found.size(), 1u) << prefix;
+        return found.empty() ? "" : found[0];
+    }
+    const ScenarioDir& dir() const { return dir_; }
+
+private:
+    ScenarioDir dir_;
+    fs::path tool_;
+};
+
+// Settings with the Main Class and Class Path every run needs, then more keys.
+std::string withMain(const std::string& jreKeys = "", const std::string& classPath = "\\lib\\a.jar",
+                     const std::string& application = "") {
+    return "Main Class=noviq.Main\n" + jreKeys + "[Class Path]\nClass Path=" + classPath +
+           "\n[Application]\n" + application;
+}
+
+class JvmHostingWine : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!wineAvailable())
+            GTEST_SKIP() << "Wine or the Windows build is not available";
+    }
+};
+
+TEST_F(JvmHostingWine, OptionsArriveInOrderWithTheHooksLast) {
+    ScriptedInstallation app("returns",
+                             withMain("Library Path=C:\\native\nSystem Path=C:\\tools\n"),
+                             "-Xmx512m \"-Dq=a b\" -Xss1m");
+    const RunResult result = app.run();
+    ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
+
+    EXPECT_EQ(app.recordedOnce("version "), "00010002");
+    EXPECT_EQ(app.recordedOnce("ignoreUnrecognized "), "0");
+    const std::string path = app.recordedOnce("env Path=");
+    const std::string head = "C:\\tools;", tail = app.expand(";{rt}\\bin");
+    ASSERT_EQ(path.rfind(head, 0), 0u) << path;
+    ASSERT_EQ(path.substr(path.size() - tail.size()), tail) << path;
+    const std::string oldPath = path.substr(head.size(), path.size() - head.size() - tail.size());
+    const std::vector<std::string> expected = {
+        app.expand("-Djava.library.path=C:\\native;{dir}\\;.;") + oldPath +
+            app.expand(";{rt}\\lib"),
+        app.expand("-Djava.class.path={dir}\\lib\\a.jar;"),
+        "-Dscripted.record=" + toWindowsPath(app.dir().path() / "record.txt"),
+        "-Dscripted.mode=returns",
+        "-Xmx512m",
+        "-Dq=a b",
+        "-Xss1m",
+    };
+    EXPECT_EQ(app.recorded("option "), expected);
+    EXPECT_EQ(app.recorded("hook "), (std::vector<std::string>{"abort 1", "exit 1"}));
+    EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_PATH="), app.expand("{rt}\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_HOME="), app.expand("{rt}"));
+}
+
+TEST_F(JvmHostingWine, ClassPathForms) {
+    struct Case {
+        const char* classPath;
+        const char* embedded;
+        std::string expected; // the class path option
+    };
+    const Case cases[] = {
+        {"\\lib\\*.jar", "", "{dir}\\lib\\a.jar;"},
+        {"D:\\libs\\x.jar;;\\\\srv\\share\\y.jar;\\lib\\gone.jar", "",
+         "D:\\libs\\x.jar;\\\\srv\\share\\y.jar;"},
+        {"%APP_LIB%\\a.jar", "", "{dir}\\lib\\a.jar;"}, // absolute once expanded
+        {"%REL_LIB%\\a.jar", "", "{dir}\\lib\\a.jar;"}, // relative once expanded
+        {"\\lib\\a.jar", "yes", "{dir}\\lib\\a.jar;{dir}\\tool.exe"},
+        {"", "YES", "{dir}\\tool.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.classPath);
+        ScriptedInstallation app(
+            "returns", withMain("", c.classPath, std::string("Embedded Jar=") + c.embedded + "\n"));
+        RunOptions options;
+        options.env = {{"APP_LIB", toWindowsPath(app.dir().path() / "lib")}, {"REL_LIB", "\\lib"}};
+        app.run(options);
+        EXPECT_EQ(app.recordedOnce("option -Djava.class.path="), app.expand(c.expected));
+    }
+}
+
+TEST_F(JvmHostingWine, ArgumentsArriveAsExactUtf16) {
+    ScriptedInstallation app("returns", withMain("", "\\lib\\a.jar", "Cmd=-c \"d e\"\n"));
+    RunOptions options;
+    // tool.exe plain "two words" 日本 😀 é   (UTF-8 here; the launcher gets UTF-16)
+    options.windowsCommandLine = "tool.exe plain \"two words\" \xE6\x97\xA5\xE6\x9C\xAC "
+                                 "\xF0\x9F\x98\x80 \xC3\xA9";
+    const RunResult result = app.run(options);
+    EXPECT_EQ(app.recorded("arg "),
+              (std::vector<std::string>{"0070 006C 0061 0069 006E",
+                                        "0074 0077 006F 0020 0077 006F 0072 0064 0073", "65E5 672C",
+                                        "D83D DE00", "00E9", "002D 0063", "0064 0020 0065"}));
+    EXPECT_EQ(app.recordedOnce("main "), "noviq/Main");
+    EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST_F(JvmHostingWine, JavaMainThreadStack) {
+    struct Case {
+        const char* parameters;
+        bool asksDefaults;
+        uint64_t stack;
+    };
+    // Wine gives every thread at least 1 MB (Windows honours smaller sizes too), and the
+    // launcher's image asks for 2 MB by default: the sizes here tell all three apart.
+    const Case cases[] = {
+        {"", true, 1536 * 1024}, // the runtime's JNI 1.1 default
+        {"-Xss3m -Xss4096k", false, 4 << 20},
+        {"-Xss2:0:5T", false, 5 << 20}, // 2% of the free address space, at most 5 MB
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameters);
+        ScriptedInstallation app("returns", withMain(), c.parameters);
+        app.run();
+        EXPECT_EQ(app.recorded("defaults "), c.asksDefaults ? std::vector<std::string>{"00010001 1"}
+                                                            : std::vector<std::string>{});
+        EXPECT_EQ(app.recordedOnce("stack "), std::to_string(c.stack));
+    }
+}
+
+TEST_F(JvmHostingWine, HowTheApplicationEnds) {
+    struct Case {
+        const char* mode;
+        std::string application; // keys of [Application]
+        std::string out;
+        std::string errOnce; // must appear exactly once on stderr; empty: stderr is empty
+        uint32_t exitCode;
+        bool detaches;
+        const char* jvmFixture = "scripted_jvm.dll";
+    };
+    const std::string uncaught =
+        "Exception in thread \"main\" java/lang/IllegalStateException: scripted failure";
+    // A library that cannot load is reported once, with the system's error code.
+    const std::string loadFailed =
+        "Error: Failed to load Java VM library: {rt}\\bin\\server\\jvm.dll (errno = ";
+    const Case cases[] = {
+        {"returns", "", "scripted main ran\n", "scripted main to stderr", 0, true},
+        {"throws", "", "scripted main throws\n", uncaught, 0, true},
+        {"throws", "Failure Check=Yes\n", "scripted main throws\n", uncaught, 0, true},
+        {"exit:-2", "", "", "", 0xFFFFFFFEu, false},
+        {"create-fails:-6", "",
+         "Error: JNI exception: failed to create the Java VM\r\nReason: invalid arguments.\r\n "
+         "\r\n",
+         "", 0xFFFFFFFFu, false},
+        {"create-fails:-42", "",
+         "Error: JNI exception: failed to create the Java VM\r\nReason: .\r\n \r\n", "",
+         0xFFFFFFFFu, false},
+        {"missing-class", "", "Error: Could not find the main class noviq/Main.\r\n \r\n",
+         "Exception in thread \"main\" java/lang/NoClassDefFoundError: noviq/Main", 0xFFFFFFFFu,
+         true},
+        {"no-main", "", "Error: No main method found in specified class.\r\n \r\n", "", 0xFFFFFFFFu,
+         true},
+        {"returns", "", loadFailed + "126).\r\n \r\n", "", 0xFFFFFFFFu, false, "needs_absent.dll"},
+        {"returns", "", loadFailed + "193).\r\n \r\n", "", 0xFFFFFFFFu, false, "pe_i686.dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + " " + c.application + " " + c.jvmFixture);
+        ScriptedInstallation app(c.mode, withMain("", "\\lib\\a.jar", c.application), "",
+                                 c.jvmFixture);
+        const RunResult result = app.run();
+        EXPECT_EQ(result.out, app.expand(c.out));
+        if (c.errOnce.empty())
+            EXPECT_EQ(result.err, "");
+        else
+            EXPECT_EQ(countOf(result.err, c.errOnce), 1u) << result.err;
+        EXPECT_EQ(result.exitCode, c.exitCode) << std::hex << result.exitCode;
+        EXPECT_EQ(app.recorded("detach").size(), c.detaches ? 1u : 0u);
+        // The JVM is destroyed whenever it was created and the process was not ended inside it.
+        EXPECT_EQ(app.recorded("destroy").size(), c.detaches ? 1u : 0u);
+        if (!c.application.empty())
+            EXPECT_EQ(app.recordedOnce("trace "),
+                      "java/lang/IllegalStateException: scripted failure");
+        else
+            EXPECT_TRUE(app.recorded("trace ").empty());
+    }
+}
+
+// ---- Linux: the system JDK ----
+
+const std::string kJdk = "/usr/lib/jvm/java-17-openjdk-amd64";
+
+fs::path appsJar() {
+    return fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests" / "java" / "apps.jar";
+}
+
+// The launcher as <dir>/tool beside tool.ini ("JRE Path", "Main Class" and the rest as given)
+// and the test applications as <dir>/apps.jar. "{dir}" stands for the folder.
+struct JdkInstallation {
+    ScenarioDir dir;
+
+    JdkInstallation(const std::string& mainClass, const std::string& settings,
+                    bool embedJar = false) {
+        if (embedJar) { // the classes appended to the executable, as a packager may ship them
+            dir.write("tool", readFile(launcherBinary(Build::Linux)) + readFile(appsJar()));
+            fs::permissions(dir.path() / "tool", fs::perms::owner_all);
+        } else {
+            dir.copy(launcherBinary(Build::Linux), "tool");
+        }
+        dir.copy(appsJar(), "apps.jar");
+        dir.write("tool.ini", expand("[Java Runtime Environment]\nJRE Path=" + kJdk +
+                                     "\nMain Class=" + mainClass + "\n" + settings));
+    }
+    std::string expand(const std::string& text) const {
+        return replaceAll(text, "{dir}", dir.path().string());
+    }
+    RunResult run(RunOptions options = {}) const {
+        options.timeoutSeconds = 20; // a JVM left waiting for an attached thread fails fast
+        return test::run(Build::Linux, dir.path() / "tool", options);
+    }
+};
+
+const char kAppsJar[] = "[Class Path]\nClass Path=apps.jar\n";
+
+// What noviq.apps.ShowArgs prints of the properties, input arguments ("@input") and
+// variables ("@env:") that -Dshow names.
+TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
+    const uint64_t physicalKb = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                                    static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) >>
+                                10;
+    const auto classPath = [](const std::string& value, const char* embedded = "no") {
+        return "Virtual Machine Parameters=-Dshow=java.class.path\n[Class Path]\nClass Path=" +
+               value + "\n[Application]\nEmbedded Jar=" + embedded;
+    };
+    const auto inputs = [](const std::string& parameters) {
+        return "Virtual Machine Parameters=-Dshow=@input " + parameters + "\n" + kAppsJar;
+    };
+    const std::string hooks = "input=abort\ninput=exit\n";
+    const struct {
+        std::string settings;
+        std::string expected;               // printed after "args=0\n"
+        std::vector<std::string> jars = {}; // copies of apps.jar
+    } cases[] = {
+        {classPath("lib/*.jar"),
+         "prop java.class.path={dir}/lib/a.jar:{dir}/lib/b.jar:\n",
+         {"lib/b.jar", "lib/a.jar", "lib/notes.txt"}},
+        {classPath("lib/*"),
+         "prop java.class.path={dir}/lib/.:{dir}/lib/..:{dir}/lib/a.jar:\n",
+         {"lib/a.jar"}},
+        {classPath("lib/gone.jar::/nowhere/x.jar:%APP_HOME%/lib/a.jar"),
+         "prop java.class.path=/nowhere/x.jar:{dir}/lib/a.jar:\n",
+         {"lib/a.jar"}},
+        {classPath("", "yes"), "prop java.class.path={dir}/tool\n"},
+        {inputs("-Xmx25P"),
+         "input=-Dshow=@input\ninput=-Xmx" + std::to_string(physicalKb / 4) + "K\n" + hooks},
+        {inputs("  \"-Dgreeting=hello  there\"   -Dfrom.env=%GREETING%x "),
+         "input=-Dshow=@input\ninput=-Dgreeting=hello  there\ninput=-Dfrom.env=hix\n" + hooks},
+        {"Virtual Machine Parameters=-Dshow=java.library.path,@env:PATH,@env:NOVIQ_JVM_HOME\n"
+         "Library Path=/opt/native\nSystem Path=/opt/tools:\n" +
+             std::string(kAppsJar),
+         "prop java.library.path=/opt/native:{dir}/:.:/usr/bin:/bin:" + kJdk +
+             "/lib\nenv PATH=/opt/tools:/usr/bin:/bin:" + kJdk +
+             "/bin\nenv NOVIQ_JVM_HOME=" + kJdk + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        JdkInstallation app("noviq.apps.ShowArgs", c.settings,
+                            c.settings.find("Embedded Jar=yes") != std::string::npos);
+        for (const std::string& jar : c.jars)
+            app.dir.copy(appsJar(), jar);
+        RunOptions options;
+        options.env = {
+            {"APP_HOME", app.dir.path().string()}, {"GREETING", "hi"}, {"PATH", "/usr/bin:/bin"}};
+        const RunResult result = app.run(options);
+        EXPECT_EQ(result.out, app.expand("args=0\n" + c.expected));
+        EXPECT_EQ(result.exitCode, 0u) << result.err;
+    }
+}
+
+TEST(JvmHostingLinux, ArgumentsArriveAsExactUtf16AndCmdFollowsThem) {
+    JdkInstallation app("noviq.apps.ShowArgs",
+                        std::string(kAppsJar) + "[Application]\nCmd=-a \"b c\"\n");
+    RunOptions options;
+    options.args = {"caf\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC", "\xF0\x9F\x98\x80", "two words", ""};
+    const RunResult result = app.run(options);
+    // The text is printed in the JVM's default encoding; the UTF-16 code units are exact.
+    std::istringstream lines(result.out);
+    std::vector<std::string> units;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("arg[", 0) == 0)
+            units.push_back(line.substr(line.find(" |") + 2));
+    EXPECT_EQ(units, (std::vector<std::string>{" 0063 0061 0066 00E9", " 65E5 672C", " D83D DE00",
+                                               " 0074 0077 006F 0020 0077 006F 0072 0064 0073", "",
+                                               " 002D 0061", " 0062 0020 0063"}))
+        << result.out;
+    EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(JvmHostingLinux, StreamsRedirectedIntoNewFolders) {
+    JdkInstallation app("noviq.apps.Throws",
+                        std::string(kAppsJar) +
+                            "[Application]\nOutput File={dir}/logs/new/out.txt\n"
+                            "Error File=%LOGS%/err/err.txt\n");
+    app.dir.write("logs/new/out.txt", "left from the last run, longer than the new output\n");
+    RunOptions options;
+    options.env = {{"LOGS", (app.dir.path() / "elsewhere").string()}};
+    const RunResult result = app.run(options);
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(readFile(app.dir.path() / "logs/new/out.txt"), "about to throw\n");
+    EXPECT_EQ(readFile(app.dir.path() / "elsewhere/err/err.txt")
+                  .rfind("Exception in thread \"main\" java.lang.IllegalStateException", 0),
+              0u);
+
+    // A file that cannot be opened (here a folder) leaves the stream where it was.
+    JdkInstallation folder("noviq.apps.Hello",
+                           std::string(kAppsJar) + "[Application]\nOutput File={dir}\n");
+    const RunResult kept = folder.run();
+    EXPECT_EQ(kept.out, "Hello\n");
+    EXPECT_EQ(countOf(kept.err, "java.io.FileNotFoundException"), 1u) << kept.err;
+    EXPECT_EQ(kept.exitCode, 0u);
+}
+
+TEST(JvmHostingLinux, StackSizeOfTheJavaMainThreadFollowsXss) {
+    auto depthWith = [](const std::string& parameters) {
+        JdkInstallation app("noviq.apps.StackDepth",
+                            "Virtual Machine Parameters=-Xint " + parameters + "\n" + kAppsJar);
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, 0u) << result.err;
+        return result.out.rfind("depth=", 0) == 0 ? std::stol(result.out.substr(6)) : 0L;
+    };
+    const long small = depthWith("-Xss256k");
+    const long large = depthWith("-Xss1m -Xss8m"); // the last one counts
+    const long byDefault = depthWith("");          // the JVM's JNI 1.1 default: 1 MB here
+    EXPECT_GT(small, 0);
+    EXPECT_GT(large, 8 * small) << small << " " << large;
+    EXPECT_GT(byDefault, 2 * small) << small << " " << byDefault;
+    EXPECT_LT(byDefault, large / 4) << byDefault << " " << large;
+}
+
+TEST(JvmHostingLinux, HowTheRunEnds) {
+    const struct {
+        const char* mainClass;
+        std::string settings; // more keys of the runtime section, then other sections
+        std::string out;
+        std::string errOnce; // must appear exactly once; empty: stderr stays empty
+        uint32_t exitCode;
+        double minSeconds;
+    } cases[] = {
+        {"noviq.apps.Hello", "", "Hello\n", "", 0, 0},
+        {"noviq.apps.Exits", "", "", "", 3, 0},
+        {"noviq.apps.Throws", "", "about to throw\n",
+         "java.lang.IllegalStateException: thrown from main", 0, 0},
+        {"noviq.apps.Throws", "[Application]\nFailure Check=YES\n", "about to throw\n",
+         "java.lang.IllegalStateException: thrown from main", 0, 0},
+        {"noviq.apps.Lingers", "", "main done\nworker done\n", "", 0, 0.9},
+        {"noviq.apps.ExitsLater", "", "main done\n", "", 0, 0},
+        {"noviq.apps.ExitsLater", "VM Provider=any\n", "main done\nexiting\n", "", 7, 0.6},
+        {"com.example.Missing", "",
+         "Error: Could not find the main class com/example/Missing.\n \n",
+         "java.lang.NoClassDefFoundError: com/example/Missing", 255, 0},
+        {"noviq.apps.InstanceMain", "", "",
+         "java.lang.NoSuchMethodError: static Lnoviq/apps/InstanceMain;.main", 255, 0},
+        {"noviq.apps.Hello", "Virtual Machine Parameters=-xmx50p\n",
+         "Error: JNI exception: failed to create the Java VM\nReason: unknown.\n \n",
+         "Unrecognized option: -xmx50p", 255, 0},
+        {"noviq.apps.Hello", "Virtual Machine Parameters=-XX:+NoSuchFlag\n",
+         "Error: JNI exception: failed to create the Java VM\nReason: invalid arguments.\n \n",
+         "Unrecognized VM option 'NoSuchFlag'", 255, 0},
+        {"noviq.apps.Hello", "[Class Path]\nClass Path=none*.jar\n",
+         "Error: Java Class Path was not specified in INI file. \n"
+         "Error: Could not find the main class noviq/apps/Hello.\n \n",
+         "java.lang.NoClassDefFoundError: noviq/apps/Hello", 255, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mainClass) + " " + c.settings);
+        const bool ownClassPath = c.settings.find("[Class Path]") != std::string::npos;
+        JdkInstallation app(c.mainClass, c.settings + (ownClassPath ? "" : kAppsJar));
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult result = app.run();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(c.errOnce.empty() ? result.err.size() : countOf(result.err, c.errOnce),
+                  c.errOnce.empty() ? 0u : 1u)
+            << result.err;
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_GE(took.count(), c.minSeconds);
+    }
+}
+
+} // namespace
+} // namespace noviq::test
