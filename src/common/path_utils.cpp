@@ -128,4 +128,10 @@ WideString withoutLastComponent(const WideString& path) {
     return last < 0 ? path : path.Left(last);
 }
 
+WideString withoutLastComponents(WideString path, int count) {
+    for (int i = 0; i < count; ++i)
+        path = withoutLastComponent(path);
+    return path;
+}
+
 } // namespace noviq

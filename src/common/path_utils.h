@@ -33,5 +33,7 @@ uint32_t createParentFolders(const WideString& filePath);
 // The text before the last path separator (the folder of a file, without a trailing
 // separator); the text itself when it holds none.
 WideString withoutLastComponent(const WideString& path);
+// The same cut made `count` times.
+WideString withoutLastComponents(WideString path, int count);
 
 } // namespace noviq

@@ -1,6 +1,7 @@
 // JVM library probe order, runtime marker and the published environment variables.
 #include "jre/jvm_library.h"
 
+#include "common/path_utils.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/path_style.h"
@@ -46,9 +47,23 @@ bool hasRuntimeMarker(const WideString& folder) {
     return false;
 }
 
+WideString runtimeHomeOf(const WideString& jvmLibraryPath) {
+    const WideString separator(&platform::kPathSeparator, 1);
+    for (JvmFlavour flavour : {JvmFlavour::Server, JvmFlavour::Client, JvmFlavour::Classic,
+                               JvmFlavour::Hotspot, JvmFlavour::Jrockit}) {
+        for (const WideString& subpath : platform::jvmLibrarySubpaths(flavour)) {
+            const WideString suffix = separator + subpath;
+            const int32_t start = jvmLibraryPath.length() - suffix.length();
+            if (start >= 0 && jvmLibraryPath.Mid(start) == suffix)
+                return jvmLibraryPath.Left(start);
+        }
+    }
+    return withoutLastComponents(jvmLibraryPath, 3);
+}
+
 void publishJvmEnvironment(const WideString& jvmLibraryPath) {
     platform::setEnvironmentVariable(u"NOVIQ_JVM_PATH", jvmLibraryPath);
-    platform::setEnvironmentVariable(u"NOVIQ_JVM_HOME", platform::runtimeHomeOf(jvmLibraryPath));
+    platform::setEnvironmentVariable(u"NOVIQ_JVM_HOME", runtimeHomeOf(jvmLibraryPath));
 }
 
 } // namespace noviq

@@ -17,8 +17,12 @@ JvmLibraryChoice resolveJvmLibrary(const WideString& folder, JvmType type);
 
 bool hasRuntimeMarker(const WideString& folder);
 
-// Sets NOVIQ_JVM_PATH to the library and NOVIQ_JVM_HOME to its path without the last three
-// components.
+// The runtime folder a JVM library belongs to, without a trailing separator: the path less
+// the library sub-path it was found at (three components on Windows; Java 8 libraries on
+// Linux lie one level deeper), else less its last three components.
+WideString runtimeHomeOf(const WideString& jvmLibraryPath);
+
+// Sets NOVIQ_JVM_PATH to the library and NOVIQ_JVM_HOME to its runtime folder.
 void publishJvmEnvironment(const WideString& jvmLibraryPath);
 
 } // namespace noviq

@@ -4,11 +4,12 @@
 #include <optional>
 
 #include "common/format.h"
+#include "common/path_utils.h"
+#include "jre/jvm_library.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/path_style.h"
-#include "platform/runtime_layout.h"
 
 namespace noviq {
 
@@ -33,7 +34,7 @@ uint64_t appendDigit(uint64_t value, char16_t digit) {
 
 WideString runtimeFolder(const WideString& jvmLibraryPath, const char16_t* sibling) {
     const char16_t separator = platform::kPathSeparator;
-    WideString folder = withoutLastComponents(jvmLibraryPath, 2, separator);
+    WideString folder = withoutLastComponents(jvmLibraryPath, 2);
     if (sibling)
         folder = folder.Left(folder.ReverseFind(separator) + 1) + sibling;
     return folder;
@@ -50,15 +51,6 @@ WideString expandEnvironment(const WideString& text) {
     return expanded ? *expanded : text;
 }
 
-WideString withoutLastComponents(WideString path, int count, char16_t separator) {
-    for (int i = 0; i < count; ++i) {
-        const int32_t last = path.ReverseFind(separator);
-        if (last >= 0)
-            path = path.Left(last);
-    }
-    return path;
-}
-
 WideString runtimeLibraryFolder(const WideString& jvmLibraryPath) {
     return runtimeFolder(jvmLibraryPath, platform::kRuntimeLibraryFolderSibling);
 }
@@ -68,8 +60,7 @@ WideString runtimeProgramFolder(const WideString& jvmLibraryPath) {
     if (!sibling)
         return runtimeFolder(jvmLibraryPath, nullptr);
     // The programs lie in <home>/bin whatever the depth of the library below the home.
-    return platform::runtimeHomeOf(jvmLibraryPath) + WideString(&platform::kPathSeparator, 1) +
-           sibling;
+    return runtimeHomeOf(jvmLibraryPath) + WideString(&platform::kPathSeparator, 1) + sibling;
 }
 
 namespace {

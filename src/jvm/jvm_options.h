@@ -26,7 +26,6 @@ WideString expandEnvironment(const WideString& text);
 
 // The text with its last `count` components removed: each cut drops the last separator
 // and what follows it; a text without a separator stays as it is.
-WideString withoutLastComponents(WideString path, int count, char16_t separator);
 
 // The runtime folders named in the environment, from the path of the JVM library.
 WideString runtimeLibraryFolder(const WideString& jvmLibraryPath);

@@ -14,7 +14,4 @@ StringList jvmLibrarySubpaths(JvmFlavour flavour);
 // The sub-paths whose existence marks a folder as a Java runtime.
 StringList runtimeMarkerSubpaths();
 
-// The runtime folder a JVM library belongs to (no trailing separator).
-WideString runtimeHomeOf(const WideString& jvmLibraryPath);
-
 } // namespace noviq::platform

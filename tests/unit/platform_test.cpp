@@ -9,12 +9,12 @@
 #endif
 #include <vector>
 
+#include "jre/jvm_library.h"
 #include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
-#include "platform/runtime_layout.h"
 #include "platform/text.h"
 #include "test_support.h"
 
@@ -102,7 +102,7 @@ TEST(RuntimeLayout, HomeOfTheLibraryIsTheRuntimeFolder) {
     for (const Case& c : windows
                              ? std::vector<Case>(std::begin(windowsCases), std::end(windowsCases))
                              : std::vector<Case>(std::begin(posixCases), std::end(posixCases)))
-        EXPECT_EQ(u16(platform::runtimeHomeOf(c.library)), c.home);
+        EXPECT_EQ(u16(runtimeHomeOf(c.library)), c.home);
 }
 
 } // namespace

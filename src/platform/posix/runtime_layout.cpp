@@ -14,28 +14,6 @@ StringList jvmLibrarySubpaths(JvmFlavour flavour) {
     return list;
 }
 
-// A Java 8 library lies one level deeper than a Java 9 one (lib/amd64/server/libjvm.so), so
-// the home is what precedes the known sub-path; an unknown layout counts three levels.
-WideString runtimeHomeOf(const WideString& jvmLibraryPath) {
-    for (JvmFlavour flavour : {JvmFlavour::Server, JvmFlavour::Client, JvmFlavour::Classic,
-                               JvmFlavour::Hotspot, JvmFlavour::Jrockit}) {
-        const StringList subpaths = jvmLibrarySubpaths(flavour);
-        for (int32_t i = subpaths.count() - 1; i >= 0; --i) {
-            const WideString suffix = WideString(u"/") + subpaths[i];
-            const int32_t start = jvmLibraryPath.length() - suffix.length();
-            if (start >= 0 && jvmLibraryPath.Mid(start) == suffix)
-                return jvmLibraryPath.Left(start);
-        }
-    }
-    WideString home = jvmLibraryPath;
-    for (int cut = 0; cut < 3; ++cut) {
-        const int32_t last = home.ReverseFind(u'/');
-        if (last >= 0)
-            home = home.Left(last);
-    }
-    return home;
-}
-
 StringList runtimeMarkerSubpaths() {
     StringList list;
     list.add(u"lib/libjava.so");

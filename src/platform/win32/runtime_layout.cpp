@@ -12,18 +12,6 @@ StringList jvmLibrarySubpaths(JvmFlavour flavour) {
     return list;
 }
 
-// The library lies three levels below its runtime: <home>\bin\<flavour>\jvm.dll. Each cut
-// drops the text from the last backslash; a path with fewer levels keeps what is left.
-WideString runtimeHomeOf(const WideString& jvmLibraryPath) {
-    WideString home = jvmLibraryPath;
-    for (int cut = 0; cut < 3; ++cut) {
-        const int32_t last = home.ReverseFind(u'\\');
-        if (last >= 0)
-            home = home.Left(last);
-    }
-    return home;
-}
-
 StringList runtimeMarkerSubpaths() {
     StringList list;
     list.add(u"bin\\java.dll");
