@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cwctype>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +29,24 @@ struct Document {
     Encoding encoding = Encoding::Plain;
 };
 
-bool readAll(const WideString& path, std::string& bytes) {
+// What tells one version of a file from another.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{}, changed{};
+    bool operator==(const FileIdentity& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+FileIdentity identityOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool readAll(const WideString& path, std::string& bytes, FileIdentity& identity) {
     // Non-blocking and regular files only: a FIFO or device named like the INI file must not
     // hold the start-up.
     const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -38,6 +57,7 @@ bool readAll(const WideString& path, std::string& bytes) {
         close(fd);
         return false;
     }
+    identity = identityOf(st);
     char chunk[65536];
     for (;;) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
@@ -55,9 +75,9 @@ std::u16string toU16(const WideString& w) {
     return std::u16string(w.c_str(), static_cast<size_t>(w.length()));
 }
 
-bool load(const WideString& path, Document& doc) {
+bool load(const WideString& path, Document& doc, FileIdentity& identity) {
     std::string bytes;
-    if (!readAll(path, bytes))
+    if (!readAll(path, bytes, identity))
         return false;
     auto u16 = [&](size_t start, bool bigEndian) {
         std::u16string out;
@@ -86,6 +106,35 @@ bool load(const WideString& path, Document& doc) {
         }
     }
     return true;
+}
+
+// The settings are read one value at a time, each read asking for the file again. The last
+// file read is kept decoded and used again while its identity (inode, size, times) is
+// unchanged, so a change made between two reads is still seen by the second.
+std::shared_ptr<const Document> loadCached(const WideString& path) {
+    static std::mutex lock;
+    static std::u16string cachedPath;
+    static FileIdentity cachedIdentity;
+    static std::shared_ptr<const Document> cached;
+
+    const std::u16string key = toU16(path);
+    struct stat st;
+    if (stat(noviq::narrow(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (cached && cachedPath == key && cachedIdentity == identityOf(st))
+            return cached;
+    }
+    auto doc = std::make_shared<Document>();
+    FileIdentity identity;
+    if (!load(path, *doc, identity))
+        return nullptr;
+    const std::lock_guard<std::mutex> guard(lock);
+    cachedPath = key;
+    cachedIdentity = identity;
+    cached = doc;
+    return doc;
 }
 
 bool isBlank(char16_t c) {
@@ -225,14 +274,14 @@ int32_t readProfileString(const WideString& section, const WideString& key, char
     if (size <= 0)
         return 0;
     buffer[0] = 0;
-    Document doc;
-    if (!load(path, doc))
+    const std::shared_ptr<const Document> doc = loadCached(path);
+    if (!doc)
         return 0;
     std::u16string_view value;
     Line where{};
     size_t sectionEnd = 0;
     bool sectionFound = false;
-    if (!findEntry(doc.text, toU16(section), toU16(key), value, where, sectionEnd, sectionFound))
+    if (!findEntry(doc->text, toU16(section), toU16(key), value, where, sectionEnd, sectionFound))
         return 0;
     value = unquote(value);
     int32_t n = static_cast<int32_t>(value.size() < static_cast<size_t>(size - 1) ? value.size()
@@ -246,7 +295,8 @@ int32_t readProfileString(const WideString& section, const WideString& key, char
 bool writeProfileString(const WideString& section, const WideString& key, const WideString& value,
                         const WideString& path) {
     Document doc;
-    const bool existed = load(path, doc);
+    FileIdentity ignored;
+    const bool existed = load(path, doc, ignored);
     const std::u16string sectionName = toU16(section), keyName = toU16(key);
     std::u16string_view old;
     Line where{};
