@@ -1,6 +1,8 @@
 // The trace of an exception that ended main, through printStackTrace into a byte buffer.
 #include "jvm/java_exception.h"
 
+#include "jvm/jvm_host.h"
+
 namespace noviq {
 
 int32_t reportUncaughtException(JNIEnv* env, jthrowable exception) {
@@ -16,23 +18,11 @@ int32_t reportUncaughtException(JNIEnv* env, jthrowable exception) {
 }
 
 WideString captureStackTrace(JNIEnv* env, jthrowable exception) {
-    jclass bufferClass = env->FindClass("java/io/ByteArrayOutputStream");
-    if (!bufferClass)
-        return WideString();
-    jmethodID bufferInit = env->GetMethodID(bufferClass, "<init>", "()V");
-    if (!bufferInit)
-        return WideString();
-    jobject buffer = env->NewObject(bufferClass, bufferInit);
+    jobject buffer = newJavaObject(env, "java/io/ByteArrayOutputStream", "()V");
     if (!buffer)
         return WideString();
-    jclass printStreamClass = env->FindClass("java/io/PrintStream");
-    if (!printStreamClass)
-        return WideString();
-    jmethodID printStreamInit =
-        env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (!printStreamInit)
-        return WideString();
-    jobject printStream = env->NewObject(printStreamClass, printStreamInit, buffer);
+    jobject printStream =
+        newJavaObject(env, "java/io/PrintStream", "(Ljava/io/OutputStream;)V", buffer);
     if (!printStream)
         return WideString();
 

@@ -100,23 +100,12 @@ bool redirectStream(JNIEnv* env, const WideString& path, const char* setterName)
     if (!fileName)
         return false;
     // FileOutputStream(String) creates the file, or empties it when it exists.
-    jclass fileStreamClass = env->FindClass("java/io/FileOutputStream");
-    if (!fileStreamClass)
-        return false;
-    jmethodID fileStreamInit = env->GetMethodID(fileStreamClass, "<init>", "(Ljava/lang/String;)V");
-    if (!fileStreamInit)
-        return false;
-    jobject fileStream = env->NewObject(fileStreamClass, fileStreamInit, fileName);
+    jobject fileStream =
+        newJavaObject(env, "java/io/FileOutputStream", "(Ljava/lang/String;)V", fileName);
     if (!fileStream)
         return false;
-    jclass printStreamClass = env->FindClass("java/io/PrintStream");
-    if (!printStreamClass)
-        return false;
-    jmethodID printStreamInit =
-        env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (!printStreamInit)
-        return false;
-    jobject printStream = env->NewObject(printStreamClass, printStreamInit, fileStream);
+    jobject printStream =
+        newJavaObject(env, "java/io/PrintStream", "(Ljava/io/OutputStream;)V", fileStream);
     if (!printStream)
         return false;
     jclass systemClass = env->FindClass("java/lang/System");

@@ -12,6 +12,19 @@ namespace noviq {
 // made (a Java exception may then be pending).
 jstring newJavaString(JNIEnv* env, const WideString& text);
 
+// A new object of the named class through its constructor of this signature; null when the
+// class, the constructor or the construction fails (a Java exception may then be pending).
+template <class... Args>
+jobject newJavaObject(JNIEnv* env, const char* className, const char* signature, Args... args) {
+    jclass type = env->FindClass(className);
+    if (!type)
+        return nullptr;
+    jmethodID constructor = env->GetMethodID(type, "<init>", signature);
+    if (!constructor)
+        return nullptr;
+    return env->NewObject(type, constructor, args...);
+}
+
 // A String[] with one element per entry, in order; an empty list gives an empty array.
 jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list);
 
