@@ -10,9 +10,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "common/text.h"
+#include "platform/posix/scoped_resource.h"
 #include "platform/process.h"
 
 namespace noviq::platform {
@@ -72,14 +74,13 @@ DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) 
             state_->names.push_back(namePattern);
         return;
     }
-    DIR* dir = opendir(folder.c_str());
+    const posix::ScopedDir dir(opendir(folder.c_str()));
     if (!dir)
         return;
-    while (const dirent* entry = readdir(dir)) {
+    while (const dirent* entry = readdir(dir.get())) {
         if (matchesWildcards(namePattern, entry->d_name))
             state_->names.push_back(entry->d_name);
     }
-    closedir(dir);
     std::sort(state_->names.begin(), state_->names.end());
 }
 
@@ -109,37 +110,33 @@ bool removeDirectory(const WideString& path) {
     return rmdir(noviq::narrow(path).c_str()) == 0;
 }
 
+// Members are destroyed in reverse order of declaration: the view before the descriptor.
 struct MappedImage::Handles {
-    int fd = -1;
-    void* view = nullptr;
-    size_t length = 0;
+    posix::ScopedFd fd;
+    posix::ScopedMapping view;
 };
 
 MappedImage::MappedImage(const WideString& path) {
     // Non-blocking, so that a FIFO or device standing where a library should be cannot
     // hold the start-up; only regular files are mapped.
-    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    posix::ScopedFd fd(open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
         return;
-    handles_ = new Handles{fd};
+    handles_ = new Handles;
+    handles_->fd = std::move(fd);
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+    if (fstat(handles_->fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
         return;
-    void* view = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (view == MAP_FAILED)
+    const size_t length = static_cast<size_t>(st.st_size);
+    handles_->view.reset(
+        {mmap(nullptr, length, PROT_READ, MAP_PRIVATE, handles_->fd.get(), 0), length});
+    if (!handles_->view)
         return;
-    handles_->view = view;
-    handles_->length = static_cast<size_t>(st.st_size);
-    data_ = static_cast<const unsigned char*>(view);
+    data_ = static_cast<const unsigned char*>(handles_->view.get().address);
     size_ = static_cast<uint64_t>(st.st_size);
 }
 
 MappedImage::~MappedImage() {
-    if (!handles_)
-        return;
-    if (handles_->view)
-        munmap(handles_->view, handles_->length);
-    close(handles_->fd);
     delete handles_;
 }
 

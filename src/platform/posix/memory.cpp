@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "platform/posix/scoped_resource.h"
+
 namespace noviq::platform {
 
 namespace {
@@ -14,15 +16,14 @@ namespace {
 constexpr uint64_t kUserAddressSpace = (uint64_t{1} << 47) - 4096;
 
 uint64_t mappedBytes() {
-    FILE* status = std::fopen("/proc/self/status", "re");
+    const posix::ScopedFileStream status(std::fopen("/proc/self/status", "re"));
     if (!status)
         return 0;
     char line[256];
     unsigned long long kilobytes = 0;
-    while (std::fgets(line, sizeof line, status))
+    while (std::fgets(line, sizeof line, status.get()))
         if (std::sscanf(line, "VmSize: %llu kB", &kilobytes) == 1)
             break;
-    std::fclose(status);
     return static_cast<uint64_t>(kilobytes) * 1024;
 }
 

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "common/text.h"
+#include "platform/posix/scoped_resource.h"
 #include "platform/posix/utf8.h"
 #include "platform/process.h"
 
@@ -49,25 +50,22 @@ FileIdentity identityOf(const struct stat& st) {
 bool readAll(const WideString& path, std::string& bytes, FileIdentity& identity) {
     // Non-blocking and regular files only: a FIFO or device named like the INI file must not
     // hold the start-up.
-    const int fd = open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    const posix::ScopedFd fd(open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
     identity = identityOf(st);
     char chunk[65536];
     for (;;) {
-        const ssize_t n = read(fd, chunk, sizeof chunk);
+        const ssize_t n = read(fd.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         bytes.append(chunk, static_cast<size_t>(n));
     }
-    close(fd);
     return true;
 }
 
@@ -317,22 +315,21 @@ bool writeProfileString(const WideString& section, const WideString& key, const 
         text += u"[" + sectionName + u"]\n" + entry + u"\n";
     }
     const std::string bytes = encode(text, existed ? doc.encoding : Encoding::Plain);
-    const int fd =
-        open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    const posix::ScopedFd fd(
+        open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) {
         setLastError(static_cast<uint32_t>(errno));
         return false;
     }
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = write(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += static_cast<size_t>(n);
     }
-    close(fd);
     return done == bytes.size();
 }
 

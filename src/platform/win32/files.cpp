@@ -1,6 +1,7 @@
 // Windows: existence probe, directory search, folders and mapped files.
 #include "platform/files.h"
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace noviq::platform {
@@ -9,27 +10,21 @@ using namespace win32;
 
 bool firstFileExists(const WideString& path) {
     WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(w(path), &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(h);
-    return true;
+    return ScopedFindHandle(FindFirstFileW(w(path), &data)).isValid();
 }
 
 struct DirectorySearch::State {
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    ScopedFindHandle handle;
     WIN32_FIND_DATAW data;
     bool pending = false;
 };
 
 DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) {
-    state_->handle = FindFirstFileW(w(pattern), &state_->data);
-    state_->pending = state_->handle != INVALID_HANDLE_VALUE;
+    state_->handle.reset(FindFirstFileW(w(pattern), &state_->data));
+    state_->pending = state_->handle.isValid();
 }
 
 DirectorySearch::~DirectorySearch() {
-    if (state_ && state_->handle != INVALID_HANDLE_VALUE)
-        FindClose(state_->handle);
     delete state_;
 }
 
@@ -38,9 +33,9 @@ DirectorySearch::DirectorySearch(DirectorySearch&& other) noexcept : state_(othe
 }
 
 bool DirectorySearch::next(WideString& name) {
-    if (!state_ || state_->handle == INVALID_HANDLE_VALUE)
+    if (!state_ || !state_->handle)
         return false;
-    if (!state_->pending && !FindNextFileW(state_->handle, &state_->data))
+    if (!state_->pending && !FindNextFileW(state_->handle.get(), &state_->data))
         return false;
     state_->pending = false;
     name = str(state_->data.cFileName);
@@ -51,39 +46,38 @@ uint32_t createDirectory(const WideString& path) {
     return CreateDirectoryW(w(path), nullptr) ? 0 : GetLastError();
 }
 
-bool removeDirectory(const WideString& path) { return RemoveDirectoryW(w(path)) != 0; }
+bool removeDirectory(const WideString& path) {
+    return RemoveDirectoryW(w(path)) != 0;
+}
 
+// Members are destroyed in reverse order of declaration, which is the reverse order of
+// acquisition: view, mapping, file.
 struct MappedImage::Handles {
-    ScopedHandle file;
-    ScopedHandle mapping;
-    const void* view = nullptr;
+    ScopedKernelHandle file;
+    ScopedKernelHandle mapping;
+    ScopedMappedView view;
 };
 
 MappedImage::MappedImage(const WideString& path) : handles_(new Handles) {
-    handles_->file = ScopedHandle(CreateFileW(w(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    handles_->file.reset(CreateFileW(w(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handles_->file)
         return;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handles_->file.get(), &size) || size.QuadPart == 0)
         return;
-    handles_->mapping = ScopedHandle(
+    handles_->mapping.reset(
         CreateFileMappingW(handles_->file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!handles_->mapping)
         return;
-    handles_->view = MapViewOfFile(handles_->mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    handles_->view.reset(MapViewOfFile(handles_->mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!handles_->view)
         return;
-    data_ = static_cast<const unsigned char*>(handles_->view);
+    data_ = static_cast<const unsigned char*>(handles_->view.get());
     size_ = static_cast<uint64_t>(size.QuadPart);
 }
 
 MappedImage::~MappedImage() {
-    // Reverse order of acquisition: view, mapping, file.
-    if (handles_->view)
-        UnmapViewOfFile(handles_->view);
-    handles_->mapping.reset();
-    handles_->file.reset();
     delete handles_;
 }
 

@@ -2,6 +2,7 @@
 // for the one call and released again.
 #include "platform/image_headers.h"
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace noviq::platform {
@@ -9,30 +10,6 @@ namespace noviq::platform {
 const LibraryImageFormat kLibraryImageFormat = LibraryImageFormat::Pe;
 
 namespace {
-
-// Move-only owner of a loaded module; frees it once. Keeps the last-error value intact.
-class ScopedModule {
-public:
-    explicit ScopedModule(HMODULE module) : module_(module) {}
-    ~ScopedModule() {
-        if (module_) {
-            const DWORD saved = GetLastError();
-            FreeLibrary(module_);
-            SetLastError(saved);
-        }
-    }
-    ScopedModule(ScopedModule&& other) noexcept : module_(other.module_) {
-        other.module_ = nullptr;
-    }
-    ScopedModule& operator=(ScopedModule&&) = delete;
-    ScopedModule(const ScopedModule&) = delete;
-    ScopedModule& operator=(const ScopedModule&) = delete;
-
-    HMODULE get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
 
 // Only the copy in the system folder: a Dbghelp.dll planted beside the executable (or
 // anywhere else on the search path) must never load into this elevated process.
@@ -55,8 +32,8 @@ HMODULE loadSystemDbghelp() {
 
 const unsigned char* locateNtHeaders(const unsigned char* image) {
     using ImageNtHeaderFunction = PIMAGE_NT_HEADERS(WINAPI*)(PVOID);
-    const ScopedModule dbghelp(loadSystemDbghelp());
-    if (!dbghelp.get())
+    const win32::ScopedModule dbghelp(loadSystemDbghelp());
+    if (!dbghelp)
         return nullptr;
     const auto imageNtHeader = reinterpret_cast<ImageNtHeaderFunction>(
         reinterpret_cast<void*>(GetProcAddress(dbghelp.get(), "ImageNtHeader")));

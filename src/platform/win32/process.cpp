@@ -1,6 +1,7 @@
 // Windows: the launcher's own process.
 #include "platform/process.h"
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace noviq::platform {
@@ -18,13 +19,19 @@ bool executablePath(WideString& path, uint32_t& error) {
     return true;
 }
 
-std::optional<WideString> rawCommandLine() { return str(GetCommandLineW()); }
+std::optional<WideString> rawCommandLine() {
+    return str(GetCommandLineW());
+}
 
-StringList argumentVector() { return StringList(); }
+StringList argumentVector() {
+    return StringList();
+}
 
 void setArgumentVector(int, char**) {}
 
-bool setCurrentDirectory(const WideString& folder) { return SetCurrentDirectoryW(w(folder)) != 0; }
+bool setCurrentDirectory(const WideString& folder) {
+    return SetCurrentDirectoryW(w(folder)) != 0;
+}
 
 WideString currentDirectory() {
     const DWORD needed = GetCurrentDirectoryW(0, nullptr);
@@ -36,8 +43,12 @@ WideString currentDirectory() {
     return result;
 }
 
-uint32_t lastError() { return GetLastError(); }
-void setLastError(uint32_t code) { SetLastError(code); }
+uint32_t lastError() {
+    return GetLastError();
+}
+void setLastError(uint32_t code) {
+    SetLastError(code);
+}
 
 bool isNtFamily() {
     OSVERSIONINFOW info{};
@@ -54,11 +65,11 @@ uint32_t startPairedProgram(const WideString& program, bool wait) {
     STARTUPINFOW startup{};
     PROCESS_INFORMATION info{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
         return 0;
-    ScopedHandle process(info.hProcess);
-    ScopedHandle thread(info.hThread);
+    ScopedKernelHandle process(info.hProcess);
+    ScopedKernelHandle thread(info.hThread);
     if (!wait)
         return 0;
     WaitForSingleObject(process.get(), INFINITE);

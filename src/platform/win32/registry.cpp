@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace noviq::platform {
@@ -10,7 +11,7 @@ namespace noviq::platform {
 using namespace win32;
 
 struct RegistryKey::State {
-    HKEY key = nullptr;
+    ScopedRegistryKey key;
 };
 
 RegistryKey::~RegistryKey() {
@@ -33,9 +34,6 @@ RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
 void RegistryKey::close() {
     if (!state_)
         return;
-    const DWORD saved = GetLastError();
-    RegCloseKey(state_->key);
-    SetLastError(saved);
     delete state_;
     state_ = nullptr;
 }
@@ -49,7 +47,7 @@ bool RegistryKey::open(RegistryView view, const WideString& path) {
         SetLastError(static_cast<DWORD>(rc));
         return false;
     }
-    state_ = new State{key};
+    state_ = new State{ScopedRegistryKey(key)};
     return true;
 }
 
@@ -58,8 +56,8 @@ bool RegistryKey::subkeyName(uint32_t index, WideString& name) const {
         return false;
     wchar_t buffer[256]; // a key name has at most 255 characters
     DWORD length = 256;
-    const LONG rc =
-        RegEnumKeyExW(state_->key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG rc = RegEnumKeyExW(state_->key.get(), index, buffer, &length, nullptr, nullptr,
+                                  nullptr, nullptr);
     if (rc != ERROR_SUCCESS)
         return false;
     name = str(buffer, static_cast<int32_t>(length));
@@ -70,14 +68,14 @@ bool RegistryKey::readText(const WideString& valueName, WideString& text) const 
     if (!state_)
         return false;
     DWORD size = 0;
-    if (RegQueryValueExW(state_->key, w(valueName), nullptr, nullptr, nullptr, &size) !=
+    if (RegQueryValueExW(state_->key.get(), w(valueName), nullptr, nullptr, nullptr, &size) !=
         ERROR_SUCCESS)
         return false;
     // Data of any type and any byte count (odd ones too): a spare whole character after
     // the data keeps the text terminated even when the stored data are not.
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
     DWORD read = size;
-    if (RegQueryValueExW(state_->key, w(valueName), nullptr, nullptr,
+    if (RegQueryValueExW(state_->key.get(), w(valueName), nullptr, nullptr,
                          reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS)
         return false;
     text = str(buffer.data());

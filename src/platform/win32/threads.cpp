@@ -1,6 +1,7 @@
 // Windows: CreateThread with a reserved stack of the requested size.
 #include "platform/threads.h"
 
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace noviq::platform {
@@ -26,8 +27,8 @@ bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t
         return false;
     Start start{body, context};
     // The size is the reservation, as the JVM's -Xss means it, not the first commit.
-    ScopedHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(stackSize), threadMain, &start,
-                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    ScopedKernelHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(stackSize), threadMain,
+                                           &start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread)
         return false;
     WaitForSingleObject(thread.get(), INFINITE);
