@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "jre/runtime_search.h"
-#include "launcher/launcher.h"
+#include "launcher/settings.h"
 
 namespace {
 
@@ -66,15 +66,17 @@ void SettingsAndSearch(benchmark::State& state) {
     setenv("NOVIQ_JVM_ROOT", foldersFor(count).root().c_str(), 1);
     size_t found = 0;
     for (auto _ : state) {
-        noviq::Launcher launcher;
-        if (!launcher.readSettings()) {
+        const std::optional<noviq::ProcessContext> context = noviq::readProcessContext();
+        const std::optional<noviq::Settings> settings =
+            context ? noviq::readSettings(*context) : std::nullopt;
+        if (!settings) {
             state.SkipWithError("settings not read");
             break;
         }
-        const noviq::WideString library =
-            noviq::findRuntime(launcher, launcher.searchPreferences());
-        found += library.isEmpty() ? 0 : 1;
-        benchmark::DoNotOptimize(library);
+        const std::optional<noviq::RuntimeChoice> runtime =
+            noviq::findRuntime(settings->runtime, context->executableFolder);
+        found += runtime ? 1 : 0;
+        benchmark::DoNotOptimize(runtime);
     }
     if (found == 0)
         state.SkipWithError("no runtime found");
@@ -98,7 +100,7 @@ void CandidatePolicy(benchmark::State& state) {
         const std::string name = "1." + std::to_string(4 + i % 6) + ".0_" + std::to_string(i);
         names.push_back(noviq::WideString(std::u16string(name.begin(), name.end()).c_str()));
     }
-    noviq::JreSearchPreferences preferences;
+    noviq::RuntimeRequest preferences;
     preferences.jvmType = noviq::JvmType::FavorServer;
     preferences.range = noviq::JavaVersionRange(u"1.5", u"any");
     preferences.preferredVersions.add(u"1.6.0_77");

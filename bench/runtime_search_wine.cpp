@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "jre/runtime_search.h"
-#include "launcher/launcher.h"
+#include "launcher/settings.h"
 
 namespace {
 
@@ -96,12 +96,14 @@ int wmain(int argc, wchar_t** argv) {
         for (int round = 0; round < rounds; ++round) {
             LARGE_INTEGER start, end;
             QueryPerformanceCounter(&start);
-            noviq::Launcher launcher;
-            launcher.readSettings();
-            const noviq::WideString library =
-                noviq::findRuntime(launcher, launcher.searchPreferences());
+            const std::optional<noviq::ProcessContext> context = noviq::readProcessContext();
+            const std::optional<noviq::Settings> settings =
+                context ? noviq::readSettings(*context) : std::nullopt;
+            const std::optional<noviq::RuntimeChoice> runtime =
+                settings ? noviq::findRuntime(settings->runtime, context->executableFolder)
+                         : std::nullopt;
             QueryPerformanceCounter(&end);
-            if (library.isEmpty()) {
+            if (!runtime) {
                 fprintf(stderr, "no runtime found\n");
                 return 1;
             }

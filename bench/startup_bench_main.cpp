@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "common/string_list.h"
+#include "base/string_list.h"
 #include "jvm/jvm_options.h"
 
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // Copying a WideString shares its buffer: the cost must not depend on the length.
 #include <benchmark/benchmark.h>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace {
 

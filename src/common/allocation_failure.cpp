@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "platform/fatal.h"
+#include "base/fatal.h"
 
 namespace noviq {
 

@@ -3,7 +3,7 @@
 // section whose name is followed by "+", and such a value gets one leading space.
 #pragma once
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
-#include "common/format.h"
+#include "base/basic_string.h"
+#include "base/format.h"
 
 namespace noviq {
 

@@ -134,4 +134,10 @@ WideString withoutLastComponents(WideString path, int count) {
     return path;
 }
 
+WideString withTrailingSeparator(WideString path) {
+    if (path.isEmpty() || path.last() != platform::kPathSeparator)
+        path += platform::kPathSeparator;
+    return path;
+}
+
 } // namespace noviq

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
-#include "common/string_list.h"
+#include "base/basic_string.h"
+#include "base/string_list.h"
 
 namespace noviq {
 
@@ -33,6 +33,8 @@ uint32_t createParentFolders(const WideString& filePath);
 // The text before the last path separator (the folder of a file, without a trailing
 // separator); the text itself when it holds none.
 WideString withoutLastComponent(const WideString& path);
+// The path with one separator at its end (an empty path becomes the separator alone).
+WideString withTrailingSeparator(WideString path);
 // The same cut made `count` times.
 WideString withoutLastComponents(WideString path, int count);
 

@@ -1,20 +1,13 @@
 // Text helpers over WideString/NarrowString that the whole launcher shares.
 #pragma once
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 #include "platform/text.h"
 
 namespace noviq {
 
-inline WideString widen(const NarrowString& text) {
-    return platform::widen(text.c_str(), text.length());
-}
-inline WideString widen(const char* text) {
-    return text ? platform::widen(text, NarrowString::measure(text)) : WideString();
-}
-inline NarrowString narrow(const WideString& text) {
-    return platform::narrow(text.c_str(), text.length());
-}
+using platform::narrow;
+using platform::widen;
 
 // Trims white space, as the C runtime classifies it, from both ends.
 inline WideString trimmed(WideString text) {

@@ -1,13 +1,15 @@
 // Version parsing, printing, comparison and the requirement phrase.
 #include "jre/java_version.h"
 
-#include "common/format.h"
+#include "base/format.h"
 #include "common/messages.h"
 
 namespace noviq {
 
 namespace {
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 } // namespace
 
 bool JavaVersion::parse(const WideString& text, int32_t fill) {

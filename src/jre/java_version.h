@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq {
 
@@ -13,7 +13,8 @@ public:
     static constexpr int32_t kOpen = 65535; // fills an open top, trimmed when printed
 
     JavaVersion() = default;
-    JavaVersion(int32_t c0, int32_t c1, int32_t c2, int32_t c3) : components_{c0, c1, c2, c3}, count_(4) {}
+    JavaVersion(int32_t c0, int32_t c1, int32_t c2, int32_t c3)
+        : components_{c0, c1, c2, c3}, count_(4) {}
     static JavaVersion lowest() { return JavaVersion(0, 0, 0, 0); }
     static JavaVersion highest() { return JavaVersion(kOpen, kOpen, kOpen, kOpen); }
 

@@ -2,8 +2,8 @@
 // publishing the chosen library to the environment.
 #pragma once
 
-#include "common/basic_string.h"
-#include "jre/search_preferences.h"
+#include "base/basic_string.h"
+#include "jre/runtime_request.h"
 
 namespace noviq {
 

@@ -2,7 +2,7 @@
 // of the chosen JVM library.
 #include "jre/library_image.h"
 
-#include "launcher/launcher.h"
+#include "base/basic_string.h"
 #include "platform/files.h"
 #include "platform/image_headers.h"
 
@@ -62,15 +62,9 @@ bool is32BitLibrary(const unsigned char* data, uint64_t size) {
                                                                              : isElf32(data, size);
 }
 
-void Launcher::checkJvmArchitecture() {
-    runtimeIs32Bit = false;
-    // The flag only matters for handing over to a paired program; without one the library
-    // is not even opened.
-    if (pairProduct.isEmpty())
-        return;
+bool isJvmLibrary32Bit(const WideString& jvmLibraryPath) {
     const platform::MappedImage image(jvmLibraryPath);
-    if (image.isOpen())
-        runtimeIs32Bit = is32BitLibrary(image.data(), image.size());
+    return image.isOpen() && is32BitLibrary(image.data(), image.size());
 }
 
 } // namespace noviq

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/basic_string.h"
+
 namespace noviq {
 
 // The file offset of the NT headers of a PE image: the 32-bit field at 0x3C of a DOS
@@ -24,5 +26,8 @@ bool isElf32(const unsigned char* data, uint64_t size);
 
 // The 32-bit check for a library in this system's image format (PE or ELF).
 bool is32BitLibrary(const unsigned char* data, uint64_t size);
+
+// Whether the library file at the path is a 32-bit one; false when it cannot be read.
+bool isJvmLibrary32Bit(const WideString& jvmLibraryPath);
 
 } // namespace noviq

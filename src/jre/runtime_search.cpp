@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
+#include "common/path_utils.h"
 #include "jre/jvm_library.h"
-#include "launcher/launcher.h"
+#include "jre/library_image.h"
 #include "platform/path_style.h"
 
 namespace noviq {
@@ -14,39 +15,38 @@ namespace {
 
 using platform::RegistryView;
 
-const VendorKey kJavaSoftJdk{u"Software\\JavaSoft\\Java Development Kit\\", true, false};
-const VendorKey kJavaSoftJre{u"Software\\JavaSoft\\Java Runtime Environment\\", false, true};
-const VendorKey kJRockitJre{u"Software\\JRockit\\Java Runtime Environment\\", false, false};
-const VendorKey kJRockitJdk{u"Software\\JRockit\\Java Development Kit\\", true, false};
-const VendorKey kIbmJre{u"Software\\IBM\\Java2 Runtime Environment\\", false, false};
-
-WideString withSeparator(WideString folder) {
-    if (folder.isEmpty() || folder.last() != platform::kPathSeparator)
-        folder += platform::kPathSeparator;
-    return folder;
-}
+const VendorKey kJavaSoftJdk{VendorKeyId::JavaSoftJdk,
+                             u"Software\\JavaSoft\\Java Development Kit\\", true, false};
+const VendorKey kJavaSoftJre{VendorKeyId::JavaSoftJre,
+                             u"Software\\JavaSoft\\Java Runtime Environment\\", false, true};
+const VendorKey kJRockitJre{VendorKeyId::JRockitJre,
+                            u"Software\\JRockit\\Java Runtime Environment\\", false, false};
+const VendorKey kJRockitJdk{VendorKeyId::JRockitJdk, u"Software\\JRockit\\Java Development Kit\\",
+                            true, false};
+const VendorKey kIbmJre{VendorKeyId::IbmJre, u"Software\\IBM\\Java2 Runtime Environment\\", false,
+                        false};
 
 } // namespace
 
-WideString JreSearch::findRuntime(Launcher& launcher) {
-    launcher.runtimeIs32Bit = false;
+RuntimeChoice runtimeChoiceFor(const WideString& jvmLibraryPath, bool is32Bit) {
+    return RuntimeChoice{jvmLibraryPath, runtimeHomeOf(jvmLibraryPath), is32Bit};
+}
 
+std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executableFolder) {
     // The configured folder is taken as it is: no version test, no marker test.
-    if (!preferences_.jrePath.isEmpty()) {
+    if (!request_.jrePath.isEmpty()) {
         const JvmLibraryChoice choice =
-            resolveJvmLibrary(withSeparator(preferences_.jrePath), preferences_.jvmType);
-        if (!choice.path.isEmpty()) {
-            launcher.jvmLibraryPath = choice.path;
-            launcher.checkJvmArchitecture();
-            return choice.path;
-        }
+            resolveJvmLibrary(withTrailingSeparator(request_.jrePath), request_.jvmType);
+        if (!choice.path.isEmpty())
+            return runtimeChoiceFor(choice.path, request_.pairedProgramAvailable &&
+                                                     isJvmLibrary32Bit(choice.path));
     }
 
     // A runtime shipped beside the executable is this build's own: never a 32-bit one.
-    if (const std::optional<WideString> local = findLocalRuntime(launcher)) {
-        const JvmLibraryChoice choice = resolveJvmLibrary(*local, preferences_.jvmType);
+    if (const std::optional<WideString> local = findLocalRuntime(executableFolder)) {
+        const JvmLibraryChoice choice = resolveJvmLibrary(*local, request_.jvmType);
         if (!choice.path.isEmpty())
-            return choice.path;
+            return runtimeChoiceFor(choice.path, false);
     }
 
     bool is32Bit = false;
@@ -56,31 +56,27 @@ WideString JreSearch::findRuntime(Launcher& launcher) {
         is32Bit = chosen.has_value();
     }
     if (!chosen)
-        return WideString();
-    const WideString path = resolveJvmLibrary(chosen->homeFolder, preferences_.jvmType).path;
-    if (!path.isEmpty())
-        launcher.runtimeIs32Bit = is32Bit;
-    return path;
+        return std::nullopt;
+    const WideString path = resolveJvmLibrary(chosen->homeFolder, request_.jvmType).path;
+    if (path.isEmpty())
+        return std::nullopt;
+    return runtimeChoiceFor(path, is32Bit);
 }
 
-std::optional<WideString> JreSearch::findLocalRuntime(Launcher& launcher) const {
-    WideString executable;
-    if (!launcher.modulePath(executable))
-        return std::nullopt; // reported by modulePath
-    const WideString folder = executable.Left(executable.ReverseFind(platform::kPathSeparator) + 1);
-    if (hasRuntimeMarker(folder))
-        return folder;
-    const WideString sub = folder + u"jre64" + WideString(&platform::kPathSeparator, 1);
+std::optional<WideString> JreSearch::findLocalRuntime(const WideString& executableFolder) const {
+    if (hasRuntimeMarker(executableFolder))
+        return executableFolder;
+    const WideString sub = executableFolder + u"jre64" + WideString(&platform::kPathSeparator, 1);
     if (hasRuntimeMarker(sub))
         return sub;
     return std::nullopt;
 }
 
-std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) const {
-    if (view == RegistryView::Wow32 && !preferences_.pairProductSet)
+std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) {
+    if (view == RegistryView::Wow32 && !request_.pairedProgramAvailable)
         return std::nullopt;
 
-    const JreSearchPreferences& p = preferences_;
+    const RuntimeRequest& p = request_;
     const bool jdkKeys = p.searchBothKinds || p.preferJdk;
     const bool jreKeys = p.searchBothKinds || p.preferJre;
     const bool sun = p.sunAllowed || p.sunPreferred;
@@ -102,50 +98,65 @@ std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) const {
     std::vector<JreCandidate> candidates;
     for (const Row& row : rows)
         if (row.scanned)
-            scanRegistryKey(row.key, row.isPreferred, view, candidates);
+            scanVendorKey(row.key, row.isPreferred, view, candidates);
     if (candidates.empty())
         return std::nullopt;
     sortCandidates(candidates);
     return selectCandidate(candidates);
 }
 
-void JreSearch::scanRegistryKey(const VendorKey& key, bool isPreferred, RegistryView view,
-                                std::vector<JreCandidate>& candidates) const {
-    platform::RegistryKey vendorKey;
-    if (!vendorKey.open(view, key.path))
-        return;
-    // All names first: reading the version subkeys must not disturb the enumeration.
-    std::vector<WideString> names;
-    WideString name;
-    for (uint32_t index = 0; vendorKey.subkeyName(index, name); ++index)
-        names.push_back(name);
-
-    for (const WideString& subkey : names) {
+void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryView view,
+                              std::vector<JreCandidate>& candidates) {
+    auto consider = [&](const WideString& subkeyName, auto readHome) {
         JavaVersion version;
-        version.parse(subkey, 0);
-        if (!preferences_.range.contains(version))
-            continue;
-        if (std::optional<JreCandidate> candidate = readJavaHome(key, subkey, view)) {
+        version.parse(subkeyName, 0);
+        // The range is tested before the home folder is even read.
+        if (!request_.range.contains(version))
+            return;
+        WideString home;
+        if (!readHome(home) || home.isEmpty())
+            return;
+        if (std::optional<JreCandidate> candidate = candidateAt(key, home)) {
             candidate->version = version;
             candidate->isPreferred = isPreferred;
             candidates.push_back(*candidate);
         }
+    };
+
+    platform::RegistryKey vendorKey;
+    if (vendorKey.open(view, key.path)) {
+        // All names first: reading the version subkeys must not disturb the enumeration.
+        std::vector<WideString> names;
+        WideString name;
+        for (uint32_t index = 0; vendorKey.subkeyName(index, name); ++index)
+            names.push_back(name);
+        for (const WideString& subkey : names)
+            consider(subkey, [&](WideString& home) {
+                platform::RegistryKey versionKey;
+                return versionKey.open(view, key.path + subkey) &&
+                       versionKey.readText(u"JavaHome", home);
+            });
     }
+
+    // Runtimes installed without registry entries belong to the native view.
+    if (view != RegistryView::Native)
+        return;
+    if (!unregistered_)
+        unregistered_ = describeUnregisteredRuntimes();
+    for (const UnregisteredRuntime& runtime : *unregistered_)
+        if (runtime.key == key.id)
+            consider(runtime.subkeyName, [&](WideString& home) {
+                home = runtime.javaHome;
+                return true;
+            });
 }
 
-std::optional<JreCandidate> JreSearch::readJavaHome(const VendorKey& key,
-                                                    const WideString& subkeyName,
-                                                    RegistryView view) const {
-    platform::RegistryKey versionKey;
-    WideString home;
-    if (!versionKey.open(view, key.path + subkeyName) || !versionKey.readText(u"JavaHome", home) ||
-        home.isEmpty())
-        return std::nullopt;
-    home = withSeparator(home);
+std::optional<JreCandidate> JreSearch::candidateAt(const VendorKey& key, WideString home) const {
+    home = withTrailingSeparator(home);
     if (key.isJdk)
         home = home + u"jre" + WideString(&platform::kPathSeparator, 1);
 
-    JvmType probe = preferences_.jvmType;
+    JvmType probe = request_.jvmType;
     if (key.probesFavorServerAsDefault && probe == JvmType::FavorServer)
         probe = JvmType::Default;
     const JvmLibraryChoice choice = resolveJvmLibrary(home, probe);
@@ -158,8 +169,8 @@ std::optional<JreCandidate> JreSearch::readJavaHome(const VendorKey& key,
 }
 
 void JreSearch::sortCandidates(std::vector<JreCandidate>& candidates) const {
-    const bool byPreference = preferences_.searchBothKinds;
-    const bool byServer = preferences_.jvmType == JvmType::FavorServer;
+    const bool byPreference = request_.searchBothKinds;
+    const bool byServer = request_.jvmType == JvmType::FavorServer;
     // Stable: candidates equal under every active key keep their discovery order, which is
     // the order repeated adjacent swaps of strictly-ahead neighbours would leave.
     std::stable_sort(candidates.begin(), candidates.end(),
@@ -173,7 +184,7 @@ void JreSearch::sortCandidates(std::vector<JreCandidate>& candidates) const {
 }
 
 const JreCandidate& JreSearch::selectCandidate(const std::vector<JreCandidate>& candidates) const {
-    for (const WideString& entry : preferences_.preferredVersions) {
+    for (const WideString& entry : request_.preferredVersions) {
         JavaVersion preferred;
         preferred.parse(entry, 0);
         for (const JreCandidate& candidate : candidates)
@@ -183,8 +194,9 @@ const JreCandidate& JreSearch::selectCandidate(const std::vector<JreCandidate>& 
     return candidates.front();
 }
 
-WideString findRuntime(Launcher& launcher, const JreSearchPreferences& preferences) {
-    return JreSearch(preferences).findRuntime(launcher);
+std::optional<RuntimeChoice> findRuntime(const RuntimeRequest& request,
+                                         const WideString& executableFolder) {
+    return JreSearch(request).findRuntime(executableFolder);
 }
 
 } // namespace noviq

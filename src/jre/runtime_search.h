@@ -1,66 +1,88 @@
 // The search for a Java runtime: "JRE Path", a runtime beside the executable, then the
-// installed runtimes, filtered and ordered by the settings.
+// installed runtimes, filtered and ordered by the request.
 #pragma once
 
 #include <optional>
 #include <vector>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 #include "jre/java_version.h"
-#include "jre/search_preferences.h"
+#include "jre/runtime_request.h"
 #include "platform/registry.h"
 
 namespace noviq {
 
-class Launcher;
+// The runtime a start will use.
+struct RuntimeChoice {
+    WideString jvmLibraryPath;
+    WideString homeFolder; // no trailing separator
+    bool is32Bit = false;  // a paired 32-bit program runs instead of the JVM
+};
+
+// The choice for a library found in a runtime folder.
+RuntimeChoice runtimeChoiceFor(const WideString& jvmLibraryPath, bool is32Bit);
 
 // One installed runtime found under a vendor key.
 struct JreCandidate {
     JavaVersion version;   // from the version subkey's name
     WideString homeFolder; // ends in a separator
     bool isServerVm = false;
-    bool isPreferred = false; // both its kind and its vendor are preferred by the settings
+    bool isPreferred = false; // both its kind and its vendor are preferred by the request
 };
+
+enum class VendorKeyId { JavaSoftJdk, JavaSoftJre, JRockitJre, JRockitJdk, IbmJre };
 
 // A vendor key the installers write, with what its runtimes are.
 struct VendorKey {
+    VendorKeyId id;
     const char16_t* path; // ends in a backslash
     bool isJdk;           // hosted through the "jre" folder inside the JDK
     bool probesFavorServerAsDefault;
 };
 
-// The search for one launcher start. Its only lasting results are the library path and
-// runtimeIs32Bit.
+// A runtime folder installed without a registry entry, described as the vendor key's
+// version subkey an installer would have written for it.
+struct UnregisteredRuntime {
+    VendorKeyId key;
+    WideString subkeyName; // "<major>.<minor>.<micro>.<update> <folder name>"
+    WideString javaHome;
+};
+
+// The installed runtime folders the system lists, described in subkey-name order; folders
+// that hold no runtime are left out.
+std::vector<UnregisteredRuntime> describeUnregisteredRuntimes();
+
+// The search for one launcher start.
 class JreSearch {
 public:
-    explicit JreSearch(const JreSearchPreferences& preferences) : preferences_(preferences) {}
+    explicit JreSearch(const RuntimeRequest& request) : request_(request) {}
 
-    // The full path of the chosen JVM library, or empty when no source yields one. Sets the
-    // launcher's runtimeIs32Bit (and, for "JRE Path", its jvmLibraryPath).
-    WideString findRuntime(Launcher& launcher);
+    // The chosen runtime, or nothing when no source yields one. `executableFolder` ends in a
+    // separator.
+    std::optional<RuntimeChoice> findRuntime(const WideString& executableFolder);
 
     // The executable's folder, or its "jre64" sub-folder, when it holds a runtime.
-    std::optional<WideString> findLocalRuntime(Launcher& launcher) const;
+    std::optional<WideString> findLocalRuntime(const WideString& executableFolder) const;
 
     // The chosen installed runtime of one registry view; the 32-bit view is read only when
     // a paired program could take over.
-    std::optional<JreCandidate> scanRegistry(platform::RegistryView view) const;
-    void scanRegistryKey(const VendorKey& key, bool isPreferred, platform::RegistryView view,
-                         std::vector<JreCandidate>& candidates) const;
-    // The runtime folder registered under key\subkeyName with its probe result.
-    std::optional<JreCandidate> readJavaHome(const VendorKey& key, const WideString& subkeyName,
-                                             platform::RegistryView view) const;
+    std::optional<JreCandidate> scanRegistry(platform::RegistryView view);
+    void scanVendorKey(const VendorKey& key, bool isPreferred, platform::RegistryView view,
+                       std::vector<JreCandidate>& candidates);
+    // The runtime at a registered home folder, with its probe result.
+    std::optional<JreCandidate> candidateAt(const VendorKey& key, WideString home) const;
 
     void sortCandidates(std::vector<JreCandidate>& candidates) const;
     // One candidate of a non-empty, sorted list.
     const JreCandidate& selectCandidate(const std::vector<JreCandidate>& candidates) const;
 
 private:
-    JreSearchPreferences preferences_;
+    RuntimeRequest request_;
+    std::optional<std::vector<UnregisteredRuntime>> unregistered_; // described once
 };
 
-// The full path of the chosen JVM library, or empty when nothing fits. Sets the launcher's
-// runtimeIs32Bit.
-WideString findRuntime(Launcher& launcher, const JreSearchPreferences& preferences);
+// The runtime the request chooses, or nothing when nothing fits.
+std::optional<RuntimeChoice> findRuntime(const RuntimeRequest& request,
+                                         const WideString& executableFolder);
 
 } // namespace noviq

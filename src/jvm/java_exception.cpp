@@ -5,16 +5,14 @@
 
 namespace noviq {
 
-int32_t reportUncaughtException(JNIEnv* env, jthrowable exception) {
+bool reportUncaughtException(JNIEnv* env, jthrowable exception,
+                             const std::function<bool(const WideString& trace)>& decide) {
     // JNI calls are not defined while an exception is pending: set it aside, and raise it
     // again so that the thread still ends with it (the JVM then reports it as uncaught).
     env->ExceptionClear();
-    const WideString trace = captureStackTrace(env, exception);
-    // No presentation exists yet, so nobody can ask to stop: the run continues.
-    static_cast<void>(trace);
-    const int32_t decision = 0;
+    const bool stop = decide(captureStackTrace(env, exception));
     env->Throw(exception);
-    return decision;
+    return stop;
 }
 
 WideString captureStackTrace(JNIEnv* env, jthrowable exception) {

@@ -3,17 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <jni.h>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq {
 
-// The decision that stops the application; any other value lets it go on.
-inline constexpr int32_t kStopApplication = 1;
-
-// Captures the exception's trace and decides. The exception is pending again on return.
-int32_t reportUncaughtException(JNIEnv* env, jthrowable exception);
+// Captures the exception's trace and hands it to `decide`, which returns true to stop the
+// application. The exception is pending again on return.
+bool reportUncaughtException(JNIEnv* env, jthrowable exception,
+                             const std::function<bool(const WideString& trace)>& decide);
 
 // What printStackTrace writes for the exception; empty when it cannot be had. Expects no
 // exception to be pending.

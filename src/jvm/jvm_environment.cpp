@@ -1,11 +1,9 @@
 // The process environment the JVM is loaded into, and the option list it is created with.
-#include "common/ini_file.h"
 #include "common/messages.h"
 #include "common/path_utils.h"
 #include "common/text.h"
 #include "jre/jvm_library.h"
 #include "jvm/jvm_options.h"
-#include "launcher/launcher.h"
 #include "platform/environment.h"
 #include "platform/path_style.h"
 
@@ -13,33 +11,31 @@ namespace noviq {
 
 namespace {
 
-const char16_t kApplication[] = u"Application";
-const char16_t kJre[] = u"Java Runtime Environment";
-
 WideString searchPathReference() {
     return WideString(u"%") + platform::kSearchPathVariable + u"%";
 }
 
 } // namespace
 
-void Launcher::prepareEnvironment() {
+NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideString& libraryPath,
+                                   const WideString& systemPath,
+                                   const WideString& executableFolder) {
     // First, so that the settings expanded below may name these variables.
     publishJvmEnvironment(jvmLibraryPath);
     const char16_t list = platform::kListSeparator;
 
+    NarrowString libraryPathOption;
     if (!libraryPath.isEmpty()) {
-        libraryPath += list;
-        WideString executable;
-        if (modulePath(executable))
-            libraryPath += executable.Left(executable.ReverseFind(platform::kPathSeparator) + 1);
-        libraryPath += list;
-        libraryPath += u".";
-        libraryPath += list;
-        libraryPath += searchPathReference(); // the search path before it is rebuilt below
-        libraryPath += list;
-        libraryPath += runtimeLibraryFolder(jvmLibraryPath);
-        libraryPath = expandEnvironment(libraryPath);
-        jvmOptions.add(narrow(u"-Djava.library.path=" + libraryPath));
+        WideString folders = libraryPath;
+        folders += list;
+        folders += executableFolder;
+        folders += list;
+        folders += u".";
+        folders += list;
+        folders += searchPathReference(); // the search path before it is rebuilt below
+        folders += list;
+        folders += runtimeLibraryFolder(jvmLibraryPath);
+        libraryPathOption = narrow(u"-Djava.library.path=" + expandEnvironment(folders));
     }
 
     WideString searchPath;
@@ -52,66 +48,57 @@ void Launcher::prepareEnvironment() {
     searchPath += list;
     searchPath += runtimeProgramFolder(jvmLibraryPath);
     platform::setEnvironmentVariable(platform::kSearchPathVariable, expandEnvironment(searchPath));
+    return libraryPathOption;
 }
 
-bool Launcher::buildJvmOptions() {
-    WideString settingsPath;
-    if (!iniPath(settingsPath))
-        return false;
-    const IniFile settings(settingsPath);
+std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
+                                          const WideString& executablePath,
+                                          const NarrowString& libraryPathOption) {
     const PathConventions conventions = PathConventions::current();
-
-    WideString executable;
-    const bool haveExecutable = modulePath(executable);
-    const WideString executableFolder = withoutLastComponent(executable);
-
     StringList entries;
-    splitAtSeparator(settings.GetValue(u"Class Path", u"Class Path"),
-                     WideString(&conventions.listSeparator, 1), entries);
-    WideString classPath = assembleClassPath(entries, executableFolder, conventions);
+    splitAtSeparator(settings.classPath, WideString(&conventions.listSeparator, 1), entries);
+    WideString classPath =
+        assembleClassPath(entries, withoutLastComponent(executablePath), conventions);
 
     // The executable itself can carry the application as a JAR archive appended to it.
-    if (equalsIgnoringAsciiCase(settings.GetValue(kApplication, u"Embedded Jar"), "Yes")) {
+    if (settings.embeddedJar) {
         if (!classPath.isEmpty() && classPath.last() != conventions.listSeparator)
             classPath += conventions.listSeparator;
-        if (haveExecutable)
-            classPath += executable;
+        classPath += executablePath;
     }
     if (classPath.isEmpty()) {
         ReportMessage(MessageId::ClassPathMissing);
-        return false;
+        return std::nullopt;
     }
 
+    JvmOptions result;
+    if (!libraryPathOption.isEmpty())
+        result.options.add(libraryPathOption);
     StringList options;
     options.add(u"-Djava.class.path=" + classPath);
-    for (const WideString& written :
-         splitVmParameters(settings.GetValue(kJre, u"Virtual Machine Parameters"))) {
+    for (const WideString& written : splitVmParameters(settings.vmParameters)) {
         const WideString token = applyMemoryRule(unquote(written), MemoryStatus::current());
         if (token.Left(4) == u"-Xss")
-            javaThreadStackSize = parseByteSize(token.Mid(4));
+            result.stackSize = parseByteSize(token.Mid(4));
         options.add(token);
     }
     // Expanded only now: a %NAME% inside a memory token is not seen by the memory rule.
     for (const WideString& option : options)
-        jvmOptions.add(narrow(expandEnvironment(option)));
+        result.options.add(narrow(expandEnvironment(option)));
 
-    outputFile = settings.GetValue(kApplication, u"Output File");
-    if (!outputFile.isEmpty())
-        outputFile = expandEnvironment(outputFile);
-    errorFile = settings.GetValue(kApplication, u"Error File");
-    if (!errorFile.isEmpty())
-        errorFile = expandEnvironment(errorFile);
+    if (!settings.outputFile.isEmpty())
+        result.outputFile = expandEnvironment(settings.outputFile);
+    if (!settings.errorFile.isEmpty())
+        result.errorFile = expandEnvironment(settings.errorFile);
 
-    extraArguments = settings.GetValue(kApplication, u"Cmd");
-    if (!extraArguments.isEmpty()) {
-        extraArguments = expandEnvironment(extraArguments);
+    if (!settings.extraArguments.isEmpty()) {
         StringList tokens;
-        tokenizeCommandLine(extraArguments, tokens);
+        tokenizeCommandLine(expandEnvironment(settings.extraArguments), tokens);
         for (const WideString& token : tokens)
             if (!token.isEmpty())
-                arguments.add(token);
+                result.extraArguments.add(token);
     }
-    return true;
+    return result;
 }
 
 } // namespace noviq

@@ -3,8 +3,8 @@
 
 #include <jni.h>
 
-#include "common/basic_string.h"
-#include "common/string_list.h"
+#include "base/basic_string.h"
+#include "base/string_list.h"
 
 namespace noviq {
 

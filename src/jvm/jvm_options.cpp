@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "common/format.h"
+#include "base/format.h"
 #include "common/path_utils.h"
 #include "jre/jvm_library.h"
 #include "platform/environment.h"

@@ -4,12 +4,46 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
-#include "common/basic_string.h"
-#include "common/string_list.h"
+#include "base/basic_string.h"
+#include "base/string_list.h"
 #include "platform/jvm_conventions.h"
 
 namespace noviq {
+
+// The settings that shape the JVM's options and the application's streams, as written in
+// the INI file.
+struct JvmSettings {
+    WideString classPath;     // list-separated entries
+    bool embeddedJar = false; // the executable carries the application as a JAR
+    WideString vmParameters;
+    WideString outputFile;
+    WideString errorFile;
+    WideString extraArguments; // "Cmd"
+};
+
+// What the JVM is created with, and what the launcher does around it.
+struct JvmOptions {
+    NarrowStringList options; // library path, class path, then the VM parameters
+    uint64_t stackSize = 0;   // from the last -Xss, 0 when none is given
+    WideString outputFile;    // expanded; empty: the JVM's own stream
+    WideString errorFile;
+    StringList extraArguments; // passed to main after the command line's
+};
+
+// Publishes the runtime's variables, then rebuilds the program search path from "System
+// Path", and returns the library path option when "Library Path" is set (empty otherwise).
+// The settings are expanded after the publication, so they may name those variables.
+NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideString& libraryPath,
+                                   const WideString& systemPath,
+                                   const WideString& executableFolder);
+
+// The options after the library path option. Reports and returns nothing when the class
+// path is empty.
+std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
+                                          const WideString& executablePath,
+                                          const NarrowString& libraryPathOption);
 
 // How paths and lists are written; the running system's by default, another one in tests.
 struct PathConventions {
@@ -23,9 +57,6 @@ struct PathConventions {
 // Replaces %NAME% references by the variables' values; the text stays as it was when the
 // system cannot expand it.
 WideString expandEnvironment(const WideString& text);
-
-// The text with its last `count` components removed: each cut drops the last separator
-// and what follows it; a text without a separator stays as it is.
 
 // The runtime folders named in the environment, from the path of the JVM library.
 WideString runtimeLibraryFolder(const WideString& jvmLibraryPath);

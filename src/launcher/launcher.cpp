@@ -1,128 +1,101 @@
-// The Launcher's lifecycle: initialise, run, shut down.
+// The start of the launcher from the process context to the JVM's end: settings, single
+// instance, working folder, runtime choice (or the prompt), then the paired program, the
+// hand-over to a first instance, or the JVM.
 #include "launcher/launcher.h"
 
-#include "common/messages.h"
 #include "common/path_utils.h"
-#include "common/text.h"
-#include "jre/jre_dialog.h"
-#include "jre/runtime_search.h"
+#include "gui/prompts.h"
+#include "jre/jvm_library.h"
+#include "jre/library_image.h"
 #include "platform/errors.h"
-#include "platform/path_style.h"
 #include "platform/process.h"
 
 namespace noviq {
 
-Launcher* currentLauncher = nullptr;
-
-Launcher::Launcher() { currentLauncher = this; }
-
-Launcher::~Launcher() {
-    if (currentLauncher == this)
-        currentLauncher = nullptr;
+bool Launcher::initialize() {
+    context_ = readProcessContext();
+    if (!context_)
+        return false;
+    settings_ = readSettings(*context_);
+    if (!settings_)
+        return false;
+    if (!instances_.setup(context_->executablePath))
+        return false;
+    if (instances_.role() == SingleInstance::Role::Later)
+        return true; // a later start hands over; it needs no runtime
+    if (settings_->overrideWorkingDir)
+        platform::setCurrentDirectory(withoutLastComponent(context_->executablePath));
+    return chooseRuntime();
 }
 
-bool Launcher::initialize() {
-    parseCommandLine();
-    if (!readSettings())
-        return false;
-    if (!setupSingleInstance())
-        return false;
-    if (singleInstanceActive && !isPrimary)
-        return true; // a second start hands over; it needs no runtime
-    if (overrideWorkingDir)
-        applyWorkingDirectory();
-
-    jvmLibraryPath = findRuntime(*this, searchPreferences());
-    if (!jvmLibraryPath.isEmpty())
+bool Launcher::chooseRuntime() {
+    const RuntimeRequest& request = settings_->runtime;
+    runtime_ = findRuntime(request, context_->executableFolder);
+    if (runtime_)
         return true;
 
-    const JreDialogResult choice =
-        showJreNotFoundDialog(notFoundMessage(jvmType, versionRange), jvmType);
-    if (choice.outcome == JreDialogOutcome::NotShown) {
+    auto libraryIn = [type = request.jvmType](const WideString& folder) {
+        return resolveJvmLibrary(withTrailingSeparator(folder), type).path;
+    };
+    const RuntimePromptResult choice =
+        promptForRuntime(notFoundMessage(request),
+                         [&](const WideString& folder) { return !libraryIn(folder).isEmpty(); });
+    if (choice.outcome == PromptOutcome::NotShown) {
         platform::setLastError(platform::kErrorOutOfMemory);
         return false;
     }
-    if (choice.outcome != JreDialogOutcome::Accepted)
+    if (choice.outcome != PromptOutcome::Accepted)
         return false;
-    jvmLibraryPath = choice.jvmLibraryPath;
-    checkJvmArchitecture();
-    saveJrePath(choice.runtimeFolder);
+    const WideString library = libraryIn(choice.folder);
+    if (library.isEmpty())
+        return false;
+    runtime_ =
+        runtimeChoiceFor(library, request.pairedProgramAvailable && isJvmLibrary32Bit(library));
+    saveJrePath(*settings_, *context_, choice.folder);
     return true;
 }
 
-int32_t Launcher::run() {
-    if (runtimeIs32Bit) {
+int32_t Launcher::run(const StringList& startParameters) {
+    if (runtime_ && runtime_->is32Bit) {
         // The paired executable runs instead of the JVM; it gets no arguments.
-        const uint32_t code = platform::startPairedProgram(pairProduct, pairReturnCode);
-        return static_cast<int32_t>(code);
+        return static_cast<int32_t>(
+            platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode));
     }
-    if (singleInstanceActive && !isPrimary)
-        return waitForPrimaryReply();
-    prepareEnvironment();
-    if (!loadJvmLibrary())
+    if (instances_.role() == SingleInstance::Role::Later)
+        return instances_.handOver(context_->arguments);
+    return runJava(startParameters);
+}
+
+int32_t Launcher::runJava(const StringList& startParameters) {
+    const NarrowString libraryPathOption =
+        prepareJvmEnvironment(runtime_->jvmLibraryPath, settings_->libraryPath,
+                              settings_->systemPath, context_->executableFolder);
+    if (!session_.load(runtime_->jvmLibraryPath))
         return -1;
-    buildJvmOptions();
-    return runJavaMainThread() == 0 ? 0 : -1;
+    const std::optional<JvmOptions> options =
+        buildJvmOptions(readJvmSettings(*context_), context_->executablePath, libraryPathOption);
+    if (!options)
+        return -1; // without a class path the JVM would load classes from the current folder
+
+    MainCall call;
+    call.mainClass = settings_->mainClass;
+    for (const StringList& list : {context_->arguments, startParameters, options->extraArguments})
+        for (const WideString& argument : list)
+            call.arguments.add(argument);
+    call.keepMainThreadAttached = settings_->runtime.ibmMayRun();
+    call.beforeMain = [this] { instances_.signalReady(); };
+    if (settings_->failureCheck)
+        call.mainThrew = [](const WideString& trace) { return presentException(trace); };
+    return session_.runMain(*options, call) == 0 ? 0 : -1;
+}
+
+void Launcher::stop() {
+    session_.callStatic(settings_->mainClass, StaticCall{"stop", "()V", nullptr, nullptr},
+                        settings_->runtime.ibmMayRun());
 }
 
 void Launcher::shutdown() {
-    if (javaVm) {
-        // Waits until every non-daemon Java thread has ended.
-        javaVm->DestroyJavaVM();
-    }
-    arguments.clear();
-    jvmOptions.clear();
-    preferredVersions.clear();
-}
-
-void Launcher::parseCommandLine() {
-    arguments.clear();
-    const std::optional<WideString> commandLine = platform::rawCommandLine();
-    if (!commandLine) {
-        // The system has already split the arguments; they go to Java unchanged.
-        arguments = platform::argumentVector();
-        return;
-    }
-    StringList tokens;
-    tokenizeCommandLine(trimmed(*commandLine), tokens);
-    for (int32_t i = 1; i < tokens.count(); ++i)
-        arguments.add(tokens[i]);
-}
-
-void Launcher::applyWorkingDirectory() {
-    WideString path;
-    if (!modulePath(path))
-        return;
-    const int32_t last = path.ReverseFind(platform::kPathSeparator);
-    if (last > 0)
-        platform::setCurrentDirectory(path.Left(last));
-}
-
-bool Launcher::modulePath(WideString& path) {
-    uint32_t error = 0;
-    if (platform::executablePath(path, error))
-        return true;
-    ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed, error);
-    return false;
-}
-
-JreSearchPreferences Launcher::searchPreferences() const {
-    JreSearchPreferences p;
-    p.jvmType = jvmType;
-    p.preferJdk = preferJdk;
-    p.preferJre = preferJre;
-    p.searchBothKinds = searchBothKinds;
-    p.jrockitAllowed = jrockitAllowed;
-    p.sunAllowed = sunAllowed;
-    p.ibmAllowed = ibmAllowed;
-    p.jrockitPreferred = jrockitPreferred;
-    p.sunPreferred = sunPreferred;
-    p.ibmPreferred = ibmPreferred;
-    p.range = versionRange;
-    p.preferredVersions = preferredVersions;
-    p.jrePath = jrePath;
-    p.pairProductSet = !pairProduct.isEmpty();
-    return p;
+    session_.destroy();
 }
 
 } // namespace noviq

@@ -1,101 +1,40 @@
-// The one application object: every setting, the Java arguments, the runtime choice and
-// the JVM handles, from the start of the process to its end.
+// The orchestrator: runs a start from the process context to the JVM's end, handing each
+// step the values the previous ones produced. The only code that knows every part.
 #pragma once
 
 #include <cstdint>
-#include <jni.h>
+#include <optional>
 
-#include "common/basic_string.h"
-#include "common/string_list.h"
-#include "jre/java_version.h"
-#include "jre/search_preferences.h"
-#include "launcher/launcher_hooks.h"
+#include "jre/runtime_search.h"
+#include "jvm/jvm_session.h"
+#include "launcher/process_context.h"
+#include "launcher/settings.h"
+#include "launcher/single_instance.h"
+#include "service/service_module.h"
 
 namespace noviq {
 
-using CreateJavaVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
-using GetDefaultInitArgsFunction = jint(JNICALL*)(void*);
-
-class Launcher {
+class Launcher final : public ServiceApplication {
 public:
-    Launcher();
-    ~Launcher();
-    Launcher(const Launcher&) = delete;
-    Launcher& operator=(const Launcher&) = delete;
-
-    // Lifecycle, in this order: initialize(), run() (or the service), shutdown().
+    // In this order: initialize(), run() (or the service), shutdown().
     bool initialize();
-    int32_t run();
+    int32_t run() { return run(StringList()); }
+    int32_t run(const StringList& startParameters) override;
+    void stop() override;
     void shutdown();
 
-    // Start-up steps.
-    void parseCommandLine();
-    bool readSettings();
-    bool setupSingleInstance();
-    int32_t waitForPrimaryReply();
-    void applyWorkingDirectory();
-    bool modulePath(WideString& path);
+    bool isService() const { return settings_ && settings_->isService; }
+    bool omitServiceName() const { return settings_ && settings_->omitServiceName; }
 
-    // Settings files.
-    bool iniPath(WideString& path);
-    bool perUserIniPath(const WideString& executablePath, bool create, WideString& path);
-    void saveJrePath(const WideString& runtimeFolder);
+private:
+    bool chooseRuntime();
+    int32_t runJava(const StringList& startParameters);
 
-    // Runtime choice.
-    JreSearchPreferences searchPreferences() const;
-    void checkJvmArchitecture();
-
-    // Hosting the JVM.
-    void prepareEnvironment();
-    bool buildJvmOptions();
-    bool loadJvmLibrary();
-    uint32_t runJavaMainThread();
-    bool createJvm();
-    bool callMainClass();
-    uint32_t javaMainThreadBody();
-
-    LauncherHooks* hookTarget = nullptr;
-    JvmType jvmType = JvmType::Default;
-    WideString jvmLibraryPath;
-    JavaVM* javaVm = nullptr;
-    JNIEnv* jniEnv = nullptr;
-    WideString mainClass;
-    JavaVersionRange versionRange;
-    StringList arguments;
-    bool isService = false;
-    bool omitServiceName = false;
-    bool preferJdk = false;
-    bool preferJre = false;
-    bool searchBothKinds = true;
-    bool jrockitAllowed = false;
-    bool sunAllowed = true;
-    bool ibmAllowed = false;
-    bool jrockitPreferred = false;
-    bool sunPreferred = true;
-    bool ibmPreferred = false;
-    WideString productName;
-    WideString productCode;
-    NarrowStringList jvmOptions;
-    StringList preferredVersions;
-    WideString jrePath;
-    WideString libraryPath;
-    bool isPrimary = false;
-    bool singleInstanceActive = false;
-    WideString outputFile;
-    WideString errorFile;
-    WideString systemPath;
-    WideString extraArguments;
-    WideString pairProduct;
-    bool pairReturnCode = false;
-    bool failureCheck = false;
-    bool overrideWorkingDir = false;
-    uint64_t javaThreadStackSize = 0;
-    bool runtimeIs32Bit = false;
-    CreateJavaVmFunction createJavaVm = nullptr;
-    GetDefaultInitArgsFunction getDefaultInitArgs = nullptr;
+    std::optional<ProcessContext> context_;
+    std::optional<Settings> settings_;
+    std::optional<RuntimeChoice> runtime_;
+    SingleInstance instances_;
+    JvmSession session_;
 };
-
-// The launcher being run; the JVM's hooks, which take no context, reach it through this.
-extern Launcher* currentLauncher;
 
 } // namespace noviq

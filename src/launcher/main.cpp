@@ -1,5 +1,5 @@
-// The launcher's main procedure (called by the platform entry point): build the Launcher,
-// initialise it, run it in the foreground or as a service, shut it down and return the exit code.
+// The launcher's main procedure (called by the platform entry point): initialise, run in
+// the foreground or as a service, shut down and return the exit code.
 #include "common/allocation_failure.h"
 #include "launcher/launcher.h"
 #include "platform/text.h"
@@ -14,9 +14,9 @@ int32_t launcherMain() {
     platform::setThreadLocaleToSystemDefault();
     int32_t result = -1;
     if (launcher.initialize()) {
-        if (!launcher.isService)
+        if (!launcher.isService())
             result = launcher.run();
-        else if (service.attach(launcher))
+        else if (service.attach(launcher, launcher.omitServiceName()))
             result = service.runDispatcher();
     }
     launcher.shutdown();

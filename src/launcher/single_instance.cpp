@@ -1,14 +1,17 @@
-// Placeholder for single-instance coordination: every start runs as a first instance.
-#include "launcher/launcher.h"
+// Single-instance coordination is not available yet: every start runs the application.
+#include "launcher/single_instance.h"
 
 namespace noviq {
 
-bool Launcher::setupSingleInstance() {
-    singleInstanceActive = false;
-    isPrimary = true;
+bool SingleInstance::setup(const WideString&) {
+    role_ = Role::Only;
     return true;
 }
 
-int32_t Launcher::waitForPrimaryReply() { return -1; }
+int32_t SingleInstance::handOver(const StringList&) {
+    return -1;
+}
+
+void SingleInstance::signalReady() {}
 
 } // namespace noviq

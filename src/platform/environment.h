@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq::platform {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq::platform {
 

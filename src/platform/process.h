@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "common/basic_string.h"
-#include "common/string_list.h"
+#include "base/basic_string.h"
+#include "base/string_list.h"
 
 namespace noviq::platform {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq::platform {
 
@@ -14,7 +14,7 @@ int32_t readProfileString(const WideString& section, const WideString& key, char
                           int32_t size, const WideString& path);
 
 // Stores the value, creating the file, section and key as needed.
-bool writeProfileString(const WideString& section, const WideString& key,
-                        const WideString& value, const WideString& path);
+bool writeProfileString(const WideString& section, const WideString& key, const WideString& value,
+                        const WideString& path);
 
 } // namespace noviq::platform

@@ -2,7 +2,7 @@
 // folder (which ends in a separator).
 #pragma once
 
-#include "common/string_list.h"
+#include "base/string_list.h"
 
 namespace noviq::platform {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq::platform {
 
@@ -15,6 +15,16 @@ void setThreadLocaleToSystemDefault();
 WideString widen(const char* text, int32_t length);
 // UTF-16 to the thread's code page; unmapped characters become the default character.
 NarrowString narrow(const char16_t* text, int32_t length);
+
+inline WideString widen(const NarrowString& text) {
+    return widen(text.c_str(), text.length());
+}
+inline WideString widen(const char* text) {
+    return text ? widen(text, NarrowString::measure(text)) : WideString();
+}
+inline NarrowString narrow(const WideString& text) {
+    return narrow(text.c_str(), text.length());
+}
 
 // The C runtime's wide-character white-space class (space, tab, LF, VT, FF, CR and the
 // locale's other spaces).

@@ -1,10 +1,14 @@
-// Placeholder for service mode: not available yet, so a service start ends with -1.
+// Service mode is not available yet: attaching fails, so a service start ends with -1.
 #include "service/service_module.h"
 
 namespace noviq {
 
-bool ServiceModule::attach(Launcher&) { return false; }
+bool ServiceModule::attach(ServiceApplication&, bool) {
+    return false;
+}
 
-int32_t ServiceModule::runDispatcher() { return -1; }
+int32_t ServiceModule::runDispatcher() {
+    return -1;
+}
 
 } // namespace noviq

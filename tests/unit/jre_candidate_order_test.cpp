@@ -40,9 +40,9 @@ std::string order(const std::vector<JreCandidate>& list) {
     return text;
 }
 
-JreSearchPreferences preferences(bool searchBothKinds, JvmType type,
-                                 std::vector<std::u16string> preferred = {}) {
-    JreSearchPreferences p;
+RuntimeRequest preferences(bool searchBothKinds, JvmType type,
+                           std::vector<std::u16string> preferred = {}) {
+    RuntimeRequest p;
     p.searchBothKinds = searchBothKinds;
     p.jvmType = type;
     for (const std::u16string& entry : preferred)
@@ -55,8 +55,7 @@ JreSearchPreferences preferences(bool searchBothKinds, JvmType type,
 // are searched), then a server VM (only for favor_server), then the higher version. Checked
 // against exactly that over many lists full of ties, for every combination of settings.
 TEST(CandidateOrder, EqualsRepeatedAdjacentSwaps) {
-    auto strictlyAhead = [](const JreSearchPreferences& p, const JreCandidate& a,
-                            const JreCandidate& b) {
+    auto strictlyAhead = [](const RuntimeRequest& p, const JreCandidate& a, const JreCandidate& b) {
         if (p.searchBothKinds && a.isPreferred != b.isPreferred)
             return a.isPreferred;
         if (p.jvmType == JvmType::FavorServer && a.isServerVm != b.isServerVm)
@@ -67,7 +66,7 @@ TEST(CandidateOrder, EqualsRepeatedAdjacentSwaps) {
     const JvmType types[] = {JvmType::Default, JvmType::Server, JvmType::FavorServer};
     std::mt19937 random(20240601);
     for (int round = 0; round < 500; ++round) {
-        const JreSearchPreferences prefs = preferences(random() % 2 == 0, types[random() % 3]);
+        const RuntimeRequest prefs = preferences(random() % 2 == 0, types[random() % 3]);
         std::vector<Found> found;
         const size_t count = 1 + random() % 40; // long lists too: short ones sort stably anyway
         for (size_t i = 0; i < count; ++i)

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "jre/library_image.h"
-#include "launcher/launcher.h"
+#include "jre/runtime_search.h"
 #include "platform/image_headers.h"
+#include "platform/runtime_layout.h"
 #include "test_support.h"
 
 namespace noviq {
@@ -104,40 +105,45 @@ TEST(LibraryImage, ElfClassIsReadOnlyFromACompleteHeader) {
     }
 }
 
-// The launcher's check reads the chosen library through a file mapping, only when a paired
-// program could take over, and only in this system's own library format.
-TEST(LibraryImage, ArchitectureCheckOfTheChosenLibrary) {
+// The chosen library is read through a file mapping in this system's own library format;
+// its architecture counts only when a paired program could take over.
+TEST(LibraryImage, ArchitectureOfTheConfiguredRuntime) {
     const bool pe = platform::kLibraryImageFormat == platform::LibraryImageFormat::Pe;
     auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
     const std::string native32 = text(pe ? peImage(kI386) : elfImage(1));
     const std::string native64 = text(pe ? peImage(kAmd64) : elfImage(2));
     const std::string foreign32 = text(pe ? elfImage(1) : peImage(kI386));
+    const std::string library =
+        std::filesystem::path(
+            test::u16(platform::jvmLibrarySubpaths(platform::JvmFlavour::Server)[0]))
+            .string();
 
     const struct {
         const char* name;
-        const char16_t* pairProduct;
-        const char* file; // nullptr: no file
+        bool paired;
         std::string content;
         bool expected;
     } cases[] = {
-        {"32-bit with a paired program", u"pair.exe", "lib32", native32, true},
-        {"32-bit without a paired program", u"", "lib32", native32, false},
-        {"64-bit", u"pair.exe", "lib64", native64, false},
-        {"32-bit of the other system's format", u"pair.exe", "foreign", foreign32, false},
-        {"empty file", u"pair.exe", "empty", "", false},
-        {"missing file", u"pair.exe", nullptr, "", false},
+        {"32-bit with a paired program", true, native32, true},
+        {"32-bit without a paired program", false, native32, false},
+        {"64-bit", true, native64, false},
+        {"32-bit of the other system's format", true, foreign32, false},
+        {"empty file", true, "", false},
     };
-    test::TempFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Launcher launcher;
-        launcher.pairProduct = c.pairProduct;
-        launcher.jvmLibraryPath =
-            test::wide(c.file ? folder.write(c.file, c.content) : folder.path() / "absent");
-        launcher.runtimeIs32Bit = !c.expected; // the check must set the flag either way
-        launcher.checkJvmArchitecture();
-        EXPECT_EQ(launcher.runtimeIs32Bit, c.expected);
+        test::TempFolder folder;
+        RuntimeRequest request;
+        request.jrePath = test::wide(folder.path());
+        request.pairedProgramAvailable = c.paired;
+        const WideString written = test::wide(folder.write(library, c.content));
+        const std::optional<RuntimeChoice> choice = findRuntime(request, test::wide(folder.path()));
+        ASSERT_TRUE(choice.has_value());
+        EXPECT_EQ(test::u16(choice->jvmLibraryPath), test::u16(written));
+        EXPECT_EQ(choice->is32Bit, c.expected);
     }
+    test::TempFolder empty;
+    EXPECT_FALSE(isJvmLibrary32Bit(test::wide(empty.path() / "absent")));
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 
 #include "jvm/java_exception.h"
 #include "jvm/jvm_host.h"
-#include "launcher/launcher.h"
+#include "jvm/jvm_session.h"
 #include "platform/library.h"
 #include "platform/path_style.h"
 #include "test_support.h"
@@ -93,7 +93,12 @@ TEST_F(JvmHost, UncaughtExceptionIsCapturedAndStaysPending) {
     jthrowable thrown = env->ExceptionOccurred();
     ASSERT_NE(thrown, nullptr);
 
-    EXPECT_NE(reportUncaughtException(env, thrown), kStopApplication);
+    std::u16string presented;
+    EXPECT_FALSE(reportUncaughtException(env, thrown, [&](const WideString& trace) {
+        presented = u16(trace);
+        return false;
+    }));
+    EXPECT_EQ(presented.rfind(u"java.lang.NumberFormatException", 0), 0u);
     jthrowable pending = env->ExceptionOccurred();
     ASSERT_NE(pending, nullptr);
     EXPECT_TRUE(env->IsSameObject(pending, thrown));

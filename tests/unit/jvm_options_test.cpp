@@ -7,7 +7,6 @@
 #include "common/text.h"
 #include "jvm/java_exception.h"
 #include "jvm/jvm_options.h"
-#include "launcher/launcher.h"
 #include "platform/environment.h"
 #include "platform/path_style.h"
 #include "test_support.h"
@@ -113,10 +112,7 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
 // The search path variable is shared by the whole test program: it is put back afterwards.
 TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     const auto saved = platform::environmentVariable(platform::kSearchPathVariable, 32767);
-    WideString executable;
-    ASSERT_TRUE(Launcher().modulePath(executable));
-    const std::u16string folder =
-        u16(executable.Left(executable.ReverseFind(platform::kPathSeparator) + 1));
+    const std::u16string folder = onWindows() ? u"C:\\app\\" : u"/opt/app/";
     const std::u16string library =
         onWindows() ? u"C:\\rt\\bin\\server\\jvm.dll" : u"/opt/rt/lib/server/libjvm.so";
     const std::u16string home = onWindows() ? u"C:\\rt" : u"/opt/rt";
@@ -135,13 +131,9 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     };
     for (const auto& c : cases) {
         platform::setEnvironmentVariable(platform::kSearchPathVariable, wide(old));
-        Launcher launcher;
-        launcher.jvmLibraryPath = wide(library);
-        launcher.libraryPath = wide(c.libraryPath);
-        launcher.systemPath = wide(c.systemPath);
-        launcher.prepareEnvironment();
-        EXPECT_EQ(launcher.jvmOptions.isEmpty() ? u"" : u16(widen(launcher.jvmOptions[0])),
-                  c.option);
+        const NarrowString option = prepareJvmEnvironment(wide(library), wide(c.libraryPath),
+                                                          wide(c.systemPath), wide(folder));
+        EXPECT_EQ(u16(widen(option)), c.option);
         EXPECT_EQ(u16(*platform::environmentVariable(platform::kSearchPathVariable, 32767)),
                   c.searchPath);
     }

@@ -1,9 +1,9 @@
-// Reading the launcher's settings from the INI file beside the (test) executable: the flag
-// tables, exact and case-blind comparisons, and which file "JRE Path" comes from.
+// Reading the launcher's settings from an application's INI file: the flag tables, exact and
+// case-blind comparisons, and which file "JRE Path" comes from.
 #include <gtest/gtest.h>
 
 #include "common/ini_file.h"
-#include "launcher/launcher.h"
+#include "launcher/settings.h"
 #include "platform/environment.h"
 #include "platform/path_style.h"
 #include "test_support.h"
@@ -14,21 +14,24 @@ namespace {
 using test::u16;
 using test::wide;
 
-// Writes the INI file that belongs to this test executable, and removes it afterwards.
+// An application folder with its executable's INI file; the executable itself need not
+// exist.
 class SettingsFile {
 public:
     SettingsFile() {
-        Launcher probe;
-        EXPECT_TRUE(probe.iniPath(path_));
+        context_.executablePath = wide(folder_.path() / "app.exe");
+        context_.executableFolder = wide(folder_.path()) + WideString(&platform::kPathSeparator, 1);
+        EXPECT_TRUE(iniPathFor(context_.executablePath, context_.iniPath));
     }
-    ~SettingsFile() { std::filesystem::remove(std::filesystem::path(u16(path_))); }
     void write(const std::string& content) const {
-        std::ofstream(std::filesystem::path(u16(path_)), std::ios::binary) << content;
+        std::ofstream(std::filesystem::path(u16(context_.iniPath)), std::ios::binary) << content;
     }
-    const WideString& path() const { return path_; }
+    std::optional<Settings> read() const { return readSettings(context_); }
+    const ProcessContext& context() const { return context_; }
 
 private:
-    WideString path_;
+    test::TempFolder folder_;
+    ProcessContext context_;
 };
 
 std::string jre(const std::string& lines) {
@@ -38,13 +41,12 @@ std::string jre(const std::string& lines) {
 TEST(Settings, MainClassIsRequiredAndTakesSlashes) {
     SettingsFile file;
     file.write("[Java Runtime Environment]\nMinimum Version=1.6\n");
-    Launcher missing;
-    EXPECT_FALSE(missing.readSettings());
+    EXPECT_FALSE(file.read());
 
     file.write("[Java Runtime Environment+]\nMain Class=com.example.App\n");
-    Launcher layered;
-    ASSERT_TRUE(layered.readSettings());
-    EXPECT_EQ(u16(layered.mainClass), u" com/example/App"); // the continuation adds a space
+    const std::optional<Settings> layered = file.read();
+    ASSERT_TRUE(layered);
+    EXPECT_EQ(u16(layered->mainClass), u" com/example/App"); // the continuation adds a space
 }
 
 TEST(Settings, SourceAndProviderTables) {
@@ -67,8 +69,9 @@ TEST(Settings, SourceAndProviderTables) {
     SettingsFile file;
     for (const auto& [lines, expected] : cases) {
         file.write(jre(lines));
-        Launcher l;
-        ASSERT_TRUE(l.readSettings()) << lines;
+        const std::optional<Settings> settings = file.read();
+        ASSERT_TRUE(settings) << lines;
+        const RuntimeRequest& l = settings->runtime;
         std::string flags;
         for (bool flag :
              {l.preferJdk, l.preferJre, l.searchBothKinds, l.jrockitAllowed, l.sunAllowed,
@@ -83,21 +86,21 @@ TEST(Settings, ExactAndCaseBlindValues) {
     file.write(jre("JVM Type=Server\n") +
                "[Application]\nApplication Type=Service\nPair Return Code=YES\n"
                "Failure Check=yes\nOverride WorkingDir=No\n");
-    Launcher a;
-    ASSERT_TRUE(a.readSettings());
-    EXPECT_EQ(a.jvmType, JvmType::Default);
-    EXPECT_FALSE(a.isService);
-    EXPECT_TRUE(a.pairReturnCode);
-    EXPECT_TRUE(a.failureCheck);
-    EXPECT_FALSE(a.overrideWorkingDir);
+    const std::optional<Settings> a = file.read();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->runtime.jvmType, JvmType::Default);
+    EXPECT_FALSE(a->isService);
+    EXPECT_TRUE(a->pairReturnCode);
+    EXPECT_TRUE(a->failureCheck);
+    EXPECT_FALSE(a->overrideWorkingDir);
 
     file.write(jre("JVM Type=favor_server\n") +
                "[Application]\nApplication Type=service\nOmit Service Name=x\n");
-    Launcher b;
-    ASSERT_TRUE(b.readSettings());
-    EXPECT_EQ(b.jvmType, JvmType::FavorServer);
-    EXPECT_TRUE(b.isService);
-    EXPECT_TRUE(b.omitServiceName);
+    const std::optional<Settings> b = file.read();
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->runtime.jvmType, JvmType::FavorServer);
+    EXPECT_TRUE(b->isService);
+    EXPECT_TRUE(b->omitServiceName);
 }
 
 TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
@@ -111,30 +114,23 @@ TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
     const std::string identity =
         "[Product Information]\nProduct Name=Acme: Tools/Pro*\nProduct Code=7\n";
     file.write(identity + jre("JRE Path=main-jre\n"));
-    Launcher noUserFile;
-    ASSERT_TRUE(noUserFile.readSettings());
-    EXPECT_EQ(u16(noUserFile.jrePath), u"main-jre");
+    const std::optional<Settings> noUserFile = file.read();
+    ASSERT_TRUE(noUserFile);
+    EXPECT_EQ(u16(noUserFile->runtime.jrePath), u"main-jre");
 
     // Saving creates the per-user folders, named without the characters a folder can't hold.
-    noUserFile.saveJrePath(u"chosen-jre");
-    WideString executable, perUser;
-    ASSERT_TRUE(noUserFile.modulePath(executable));
-    ASSERT_TRUE(noUserFile.perUserIniPath(executable, false, perUser));
+    saveJrePath(*noUserFile, file.context(), u"chosen-jre");
+    WideString perUser;
+    ASSERT_TRUE(perUserIniPath(*noUserFile, file.context().executablePath, false, perUser));
     EXPECT_NE(u16(perUser).find(u"Acme ToolsPro"), std::u16string::npos);
-    Launcher foreground; // reads the file just written
-    ASSERT_TRUE(foreground.readSettings());
-    EXPECT_EQ(u16(foreground.jrePath), u"chosen-jre");
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), u"chosen-jre"); // the file just written
 
     // An existing per-user file decides even with an empty value; services ignore it.
     PlainIniFile(perUser).SetValue(u"Java Runtime Environment", u"JRE Path", u"");
-    Launcher emptyValue;
-    ASSERT_TRUE(emptyValue.readSettings());
-    EXPECT_EQ(u16(emptyValue.jrePath), u"");
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), u"");
 
     file.write(identity + jre("JRE Path=main-jre\n") + "[Application]\nApplication Type=service\n");
-    Launcher service;
-    ASSERT_TRUE(service.readSettings());
-    EXPECT_EQ(u16(service.jrePath), u"main-jre");
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), u"main-jre");
 
     if (saved)
         platform::setEnvironmentVariable(variable, *saved);

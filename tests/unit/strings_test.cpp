@@ -1,9 +1,9 @@
 // The string types' value semantics, substring rules and formatting.
 #include <gtest/gtest.h>
 
-#include "common/format.h"
+#include "base/format.h"
 #include "common/messages.h"
-#include "common/string_list.h"
+#include "base/string_list.h"
 #include "common/text.h"
 #include "test_support.h"
 

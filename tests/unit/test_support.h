@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq::test {
 

@@ -5,22 +5,22 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace noviq::platform {
 
 std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize) {
-    const char* value = std::getenv(noviq::narrow(name).c_str());
+    const char* value = std::getenv(narrow(name).c_str());
     if (!value)
         return std::nullopt;
-    WideString text = noviq::widen(value);
+    WideString text = widen(value);
     if (text.length() >= bufferSize)
         return std::nullopt;
     return text;
 }
 
 bool setEnvironmentVariable(const WideString& name, const WideString& value) {
-    return setenv(noviq::narrow(name).c_str(), noviq::narrow(value).c_str(), 1) == 0;
+    return setenv(narrow(name).c_str(), narrow(value).c_str(), 1) == 0;
 }
 
 std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
@@ -35,9 +35,9 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
             break;
         result += text.Mid(i, open - i);
         const WideString name = text.Mid(open + 1, close - open - 1);
-        const char* value = name.isEmpty() ? nullptr : std::getenv(noviq::narrow(name).c_str());
+        const char* value = name.isEmpty() ? nullptr : std::getenv(narrow(name).c_str());
         if (value) {
-            result += noviq::widen(value);
+            result += widen(value);
             i = close + 1;
         } else {
             // An undefined reference stays; its closing % may open the next reference.
@@ -56,7 +56,7 @@ WideString perUserConfigFolder() {
         return *home + u"/.config";
     // Without HOME (a service manager's environment, say) the account's own home folder.
     if (const passwd* account = getpwuid(getuid()); account && account->pw_dir && *account->pw_dir)
-        return noviq::widen(account->pw_dir) + u"/.config";
+        return widen(account->pw_dir) + u"/.config";
     return WideString();
 }
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "common/text.h"
 #include "platform/posix/scoped_resource.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace noviq::platform {
 
@@ -23,7 +23,7 @@ bool firstFileExists(const WideString& path) {
     if (path.isEmpty())
         return false;
     struct stat st;
-    return stat(noviq::narrow(path).c_str(), &st) == 0;
+    return stat(narrow(path).c_str(), &st) == 0;
 }
 
 namespace {
@@ -62,7 +62,7 @@ struct DirectorySearch::State {
 };
 
 DirectorySearch::DirectorySearch(const WideString& pattern) : state_(new State) {
-    const std::string text = noviq::narrow(pattern).c_str();
+    const std::string text = narrow(pattern).c_str();
     const size_t slash = text.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
     const std::string namePattern = slash == std::string::npos ? text : text.substr(slash + 1);
@@ -95,19 +95,19 @@ DirectorySearch::DirectorySearch(DirectorySearch&& other) noexcept : state_(othe
 bool DirectorySearch::next(WideString& name) {
     if (!state_ || state_->next >= state_->names.size())
         return false;
-    name = noviq::widen(state_->names[state_->next++].c_str());
+    name = widen(state_->names[state_->next++].c_str());
     return true;
 }
 
 uint32_t createDirectory(const WideString& path) {
-    if (mkdir(noviq::narrow(path).c_str(), 0777) == 0)
+    if (mkdir(narrow(path).c_str(), 0777) == 0)
         return 0;
     setLastError(static_cast<uint32_t>(errno));
     return static_cast<uint32_t>(errno);
 }
 
 bool removeDirectory(const WideString& path) {
-    return rmdir(noviq::narrow(path).c_str()) == 0;
+    return rmdir(narrow(path).c_str()) == 0;
 }
 
 // Members are destroyed in reverse order of declaration: the view before the descriptor.
@@ -119,7 +119,7 @@ struct MappedImage::Handles {
 MappedImage::MappedImage(const WideString& path) {
     // Non-blocking, so that a FIFO or device standing where a library should be cannot
     // hold the start-up; only regular files are mapped.
-    posix::ScopedFd fd(open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    posix::ScopedFd fd(open(narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
         return;
     handles_ = new Handles;

@@ -7,12 +7,12 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace noviq::platform {
 
 void* loadLibraryForever(const WideString& path, uint32_t& error) {
-    const NarrowString file = noviq::narrow(path);
+    const NarrowString file = narrow(path);
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
         struct stat st;

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 extern char** environ;
 
@@ -29,7 +29,7 @@ bool executablePath(WideString& path, uint32_t& error) {
         setLastError(error);
         return false;
     }
-    path = noviq::widen(NarrowString(buffer, static_cast<int32_t>(n)));
+    path = widen(NarrowString(buffer, static_cast<int32_t>(n)));
     return true;
 }
 
@@ -40,7 +40,7 @@ std::optional<WideString> rawCommandLine() {
 StringList argumentVector() {
     StringList arguments;
     for (int i = 1; i < gArgc; ++i)
-        arguments.add(noviq::widen(gArgv[i]));
+        arguments.add(widen(gArgv[i]));
     return arguments;
 }
 
@@ -50,7 +50,7 @@ void setArgumentVector(int argc, char** argv) {
 }
 
 bool setCurrentDirectory(const WideString& folder) {
-    if (chdir(noviq::narrow(folder).c_str()) == 0)
+    if (chdir(narrow(folder).c_str()) == 0)
         return true;
     setLastError(static_cast<uint32_t>(errno));
     return false;
@@ -58,7 +58,7 @@ bool setCurrentDirectory(const WideString& folder) {
 
 WideString currentDirectory() {
     char buffer[PATH_MAX];
-    return getcwd(buffer, sizeof buffer) ? noviq::widen(buffer) : WideString();
+    return getcwd(buffer, sizeof buffer) ? widen(buffer) : WideString();
 }
 
 uint32_t lastError() {
@@ -73,7 +73,7 @@ bool isNtFamily() {
 }
 
 uint32_t startPairedProgram(const WideString& program, bool wait) {
-    const NarrowString path = noviq::narrow(program);
+    const NarrowString path = narrow(program);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
     // Only the standard three descriptors reach the child, also those the launcher's own
     // parent left open without close-on-exec.

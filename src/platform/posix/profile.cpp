@@ -14,10 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/text.h"
 #include "platform/posix/scoped_resource.h"
 #include "platform/posix/utf8.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace noviq::platform {
 
@@ -50,7 +50,7 @@ FileIdentity identityOf(const struct stat& st) {
 bool readAll(const WideString& path, std::string& bytes, FileIdentity& identity) {
     // Non-blocking and regular files only: a FIFO or device named like the INI file must not
     // hold the start-up.
-    const posix::ScopedFd fd(open(noviq::narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const posix::ScopedFd fd(open(narrow(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
         return false;
     struct stat st;
@@ -99,8 +99,7 @@ bool load(const WideString& path, Document& doc, FileIdentity& identity) {
             doc.text = posix::decodeUtf8(reinterpret_cast<const unsigned char*>(bytes.data()) + 3,
                                          static_cast<int32_t>(bytes.size() - 3));
         } else {
-            doc.text =
-                toU16(noviq::widen(NarrowString(bytes.data(), static_cast<int32_t>(bytes.size()))));
+            doc.text = toU16(widen(NarrowString(bytes.data(), static_cast<int32_t>(bytes.size()))));
         }
     }
     return true;
@@ -117,7 +116,7 @@ std::shared_ptr<const Document> loadCached(const WideString& path) {
 
     const std::u16string key = toU16(path);
     struct stat st;
-    if (stat(noviq::narrow(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (stat(narrow(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
     {
         const std::lock_guard<std::mutex> guard(lock);
@@ -316,7 +315,7 @@ bool writeProfileString(const WideString& section, const WideString& key, const 
     }
     const std::string bytes = encode(text, existed ? doc.encoding : Encoding::Plain);
     const posix::ScopedFd fd(
-        open(noviq::narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        open(narrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!fd) {
         setLastError(static_cast<uint32_t>(errno));
         return false;

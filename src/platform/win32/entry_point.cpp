@@ -5,4 +5,6 @@ namespace noviq {
 int32_t launcherMain();
 }
 
-int wmain(int, wchar_t**) { return noviq::launcherMain(); }
+int wmain(int, wchar_t**) {
+    return noviq::launcherMain();
+}

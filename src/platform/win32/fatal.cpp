@@ -1,6 +1,6 @@
 // Windows: a broken invariant or exhausted memory raises a non-continuable exception with
 // the status that names it; nothing is printed and no clean-up runs.
-#include "platform/fatal.h"
+#include "base/fatal.h"
 
 #include <atomic>
 

@@ -13,8 +13,8 @@ int32_t readProfileString(const WideString& section, const WideString& key, char
                                                          static_cast<DWORD>(size), w(path)));
 }
 
-bool writeProfileString(const WideString& section, const WideString& key,
-                        const WideString& value, const WideString& path) {
+bool writeProfileString(const WideString& section, const WideString& key, const WideString& value,
+                        const WideString& path) {
     return WritePrivateProfileStringW(w(section), w(key), w(value), w(path)) != 0;
 }
 

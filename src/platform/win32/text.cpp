@@ -7,7 +7,9 @@
 
 namespace noviq::platform {
 
-void setThreadLocaleToSystemDefault() { SetThreadLocale(GetSystemDefaultLCID()); }
+void setThreadLocaleToSystemDefault() {
+    SetThreadLocale(GetSystemDefaultLCID());
+}
 
 WideString widen(const char* text, int32_t length) {
     if (length <= 0)
@@ -25,7 +27,8 @@ NarrowString narrow(const char16_t* text, int32_t length) {
     if (length <= 0)
         return NarrowString();
     const wchar_t* wide = win32::w(text);
-    const int needed = WideCharToMultiByte(CP_THREAD_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0)
         return NarrowString();
     NarrowString result;
@@ -35,6 +38,8 @@ NarrowString narrow(const char16_t* text, int32_t length) {
     return result;
 }
 
-bool isWideSpace(char16_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+bool isWideSpace(char16_t c) {
+    return std::iswspace(static_cast<wint_t>(c)) != 0;
+}
 
 } // namespace noviq::platform

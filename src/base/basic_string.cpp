@@ -1,5 +1,5 @@
 // Buffer management shared by both string types.
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 #include <cstdlib>
 #include <new>

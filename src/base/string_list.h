@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq {
 

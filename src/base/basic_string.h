@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/fatal.h"
+#include "base/fatal.h"
 
 namespace noviq {
 

@@ -1,5 +1,5 @@
 // Measure-once, write-once formatting of message templates.
-#include "common/format.h"
+#include "base/format.h"
 
 namespace noviq {
 

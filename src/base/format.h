@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "common/basic_string.h"
+#include "base/basic_string.h"
 
 namespace noviq {
 

@@ -1,0 +1,239 @@
+// The hosted JVM: library loading, the Java main thread, calls on attached threads and the
+// exit and abort hooks.
+#include "jvm/jvm_session.h"
+
+#include <cstring>
+#include <vector>
+
+#include "common/messages.h"
+#include "jvm/java_exception.h"
+#include "jvm/jvm_host.h"
+#include "platform/library.h"
+#include "platform/threads.h"
+
+namespace noviq {
+
+namespace {
+
+std::atomic<JvmExitHooks*> exitHooks{nullptr};
+
+void JNICALL exitHook(jint code) {
+    if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))
+        hooks->onExit(code);
+}
+
+void JNICALL abortHook() {
+    if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))
+        hooks->onAbort();
+}
+
+void describePendingException(JNIEnv* env) {
+    if (env->ExceptionOccurred())
+        env->ExceptionDescribe();
+}
+
+// The main class, found by its slash-separated name through the class's own Java string,
+// so that any name converts to the modified UTF-8 FindClass takes. Reports what fails.
+jclass findMainClass(JNIEnv* env, const WideString& mainClass) {
+    jstring className = newJavaString(env, mainClass);
+    if (!className) {
+        ReportError(LoadMessage(MessageId::MainClassLoadFailed), mainClass);
+        return nullptr;
+    }
+    const char* modifiedUtf8 = env->GetStringUTFChars(className, nullptr);
+    if (!modifiedUtf8) {
+        env->ExceptionDescribe();
+        return nullptr;
+    }
+    jclass type = env->FindClass(modifiedUtf8);
+    env->ReleaseStringUTFChars(className, modifiedUtf8);
+    if (!type) {
+        env->ExceptionDescribe();
+        ReportError(LoadMessage(MessageId::MainClassNotFound), mainClass);
+    }
+    return type;
+}
+
+} // namespace
+
+void setJvmExitHooks(JvmExitHooks* hooks) {
+    exitHooks.store(hooks, std::memory_order_release);
+}
+
+bool JvmSession::load(const WideString& jvmLibraryPath) {
+    uint32_t error = 0;
+    void* library = platform::loadLibraryForever(jvmLibraryPath, error);
+    if (!library) {
+        ReportError(LoadMessage(MessageId::JvmLibraryLoadFailed), jvmLibraryPath,
+                    static_cast<int32_t>(error));
+        return false;
+    }
+    createJavaVm_ = reinterpret_cast<CreateJavaVmFunction>(
+        platform::findLibrarySymbol(library, "JNI_CreateJavaVM", error));
+    if (!createJavaVm_) {
+        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing, error);
+        return false;
+    }
+    getDefaultInitArgs_ = reinterpret_cast<GetDefaultInitArgsFunction>(
+        platform::findLibrarySymbol(library, "JNI_GetDefaultJavaVMInitArgs", error));
+    if (!getDefaultInitArgs_) {
+        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing, error);
+        return false;
+    }
+    return true;
+}
+
+struct JvmSession::MainThread {
+    JvmSession* session;
+    const JvmOptions* options;
+    const MainCall* call;
+};
+
+uint32_t JvmSession::mainThreadEntry(void* context) {
+    const MainThread* start = static_cast<const MainThread*>(context);
+    return start->session->mainThreadBody(*start->options, *start->call);
+}
+
+uint32_t JvmSession::runMain(const JvmOptions& options, const MainCall& call) {
+    uint64_t stackSize = options.stackSize;
+    if (stackSize == 0) {
+        // The JNI 1.1 form of the query is the one that reports the Java stack size.
+        Jni11InitArgs defaults{};
+        defaults.version = JNI_VERSION_1_1;
+        getDefaultInitArgs_(&defaults);
+        stackSize = defaults.javaStackSize > 0 ? static_cast<uint64_t>(defaults.javaStackSize) : 0;
+    }
+    MainThread start{this, &options, &call};
+    uint32_t exitCode = 0;
+    if (platform::runOnNewThread(mainThreadEntry, &start, stackSize, exitCode))
+        return exitCode;
+    return mainThreadBody(options, call);
+}
+
+JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
+    std::vector<JavaVMOption> options;
+    for (const NarrowString& option : jvmOptions.options)
+        options.push_back({const_cast<char*>(option.c_str()), nullptr});
+    options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
+    options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&exitHook)});
+
+    JavaVMInitArgs args{};
+    args.version = JNI_VERSION_1_2;
+    args.nOptions = static_cast<jint>(options.size());
+    args.options = options.data();
+    args.ignoreUnrecognized = JNI_FALSE; // an option the JVM does not know is an error
+
+    JavaVM* vm = nullptr;
+    void* env = nullptr;
+    const jint result = createJavaVm_(&vm, &env, &args);
+    if (result != JNI_OK) {
+        ReportError(LoadMessage(MessageId::JniException), LoadMessage(MessageId::CreateJvmFailed),
+                    createFailureReason(result));
+        return nullptr;
+    }
+    vm_.store(vm, std::memory_order_release);
+    JNIEnv* jni = static_cast<JNIEnv*>(env);
+
+    // A stream that cannot be redirected stays the JVM's own; the run goes on.
+    if (!jvmOptions.outputFile.isEmpty() && !redirectStream(jni, jvmOptions.outputFile, "setOut"))
+        describePendingException(jni);
+    if (!jvmOptions.errorFile.isEmpty() && !redirectStream(jni, jvmOptions.errorFile, "setErr"))
+        describePendingException(jni);
+    return jni;
+}
+
+uint32_t JvmSession::mainThreadBody(const JvmOptions& options, const MainCall& call) {
+    JNIEnv* env = create(options);
+    if (!env)
+        return 1;
+    JavaVM* vm = this->vm();
+    // A thread that ends while attached counts as a live non-daemon thread, and
+    // DestroyJavaVM would wait for it for ever: every way out detaches.
+    auto notCalled = [vm] {
+        vm->DetachCurrentThread();
+        return 1u;
+    };
+    jclass mainType = findMainClass(env, call.mainClass);
+    if (!mainType)
+        return notCalled();
+    jmethodID mainMethod = env->GetStaticMethodID(mainType, "main", "([Ljava/lang/String;)V");
+    if (!mainMethod) {
+        if (env->ExceptionOccurred())
+            env->ExceptionDescribe();
+        else
+            ReportMessage(MessageId::MainMethodMissing);
+        return notCalled();
+    }
+    jobjectArray javaArguments = newJavaStringArray(env, call.arguments);
+    if (!javaArguments) {
+        env->ExceptionDescribe();
+        return notCalled();
+    }
+
+    if (call.beforeMain)
+        call.beforeMain();
+    env->CallStaticVoidMethod(mainType, mainMethod, javaArguments);
+
+    // The exception stays pending after the check: the JVM reports it as uncaught when the
+    // thread detaches, and the application's own handler sees it.
+    jthrowable uncaught = env->ExceptionOccurred();
+    if (uncaught && call.mainThrew && reportUncaughtException(env, uncaught, call.mainThrew)) {
+        env->ExceptionClear(); // System.exit cannot be called with the exception pending
+        callSystemExit(env, -1);
+    }
+
+    if (call.keepMainThreadAttached)
+        platform::sleepForever();
+
+    return vm->DetachCurrentThread() == JNI_OK ? 0 : 1;
+}
+
+std::optional<int32_t> JvmSession::callStatic(const WideString& mainClass, const StaticCall& call,
+                                              bool keepAttached) const {
+    JavaVM* vm = this->vm();
+    if (!vm)
+        return std::nullopt;
+    void* attached = nullptr;
+    if (vm->AttachCurrentThread(&attached, nullptr) != JNI_OK)
+        return std::nullopt;
+    JNIEnv* env = static_cast<JNIEnv*>(attached);
+    auto finish = [&](std::optional<int32_t> result) {
+        describePendingException(env);
+        if (!keepAttached)
+            vm->DetachCurrentThread();
+        return result;
+    };
+
+    jclass type = findMainClass(env, mainClass);
+    if (!type)
+        return finish(std::nullopt);
+    jmethodID method = env->GetStaticMethodID(type, call.name, call.signature);
+    if (!method)
+        return finish(std::nullopt);
+    jobjectArray arguments = nullptr;
+    if (call.arguments && !(arguments = newJavaStringArray(env, *call.arguments)))
+        return finish(std::nullopt);
+
+    if (call.beforeCall)
+        call.beforeCall();
+    const size_t length = std::strlen(call.signature);
+    int32_t result = 0;
+    if (length > 0 && call.signature[length - 1] == 'I')
+        result = arguments ? env->CallStaticIntMethod(type, method, arguments)
+                           : env->CallStaticIntMethod(type, method);
+    else if (arguments)
+        env->CallStaticVoidMethod(type, method, arguments);
+    else
+        env->CallStaticVoidMethod(type, method);
+    return finish(result);
+}
+
+void JvmSession::destroy() {
+    // Other threads may still call into Java while the non-daemon threads finish.
+    if (JavaVM* vm = this->vm()) {
+        vm->DestroyJavaVM();
+        vm_.store(nullptr, std::memory_order_release);
+    }
+}
+
+} // namespace noviq

@@ -1,0 +1,94 @@
+// One JVM hosted in this process: the library's invocation functions, resolved once; the
+// Java main thread with its stack size, hooks and call of main; calls of the main class's
+// static methods from other threads; and the JVM's end.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <jni.h>
+#include <optional>
+
+#include "base/basic_string.h"
+#include "base/string_list.h"
+#include "jvm/jvm_options.h"
+
+namespace noviq {
+
+using CreateJavaVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
+using GetDefaultInitArgsFunction = jint(JNICALL*)(void*);
+
+// Receiver of the JVM's exit and abort hooks (the service in service mode).
+class JvmExitHooks {
+public:
+    virtual void onExit(int32_t code) = 0;
+    virtual void onAbort() = 0;
+
+protected:
+    ~JvmExitHooks() = default;
+};
+
+// The hooks carry no context: their one receiver is set here (null for none), from any
+// thread.
+void setJvmExitHooks(JvmExitHooks* hooks);
+
+// How main is called, and what happens around the call.
+struct MainCall {
+    WideString mainClass; // slash-separated
+    StringList arguments;
+    // Where an IBM runtime may run the application, its main thread stays attached and never
+    // returns: the process ends only when Java ends it or from outside.
+    bool keepMainThreadAttached = false;
+    std::function<void()> beforeMain; // just before main is called; may be empty
+    // When main ended with an exception: gets its trace, returns true to stop the
+    // application. Empty: no check.
+    std::function<bool(const WideString& trace)> mainThrew;
+};
+
+// A static method of the main class called on an attached thread of its own.
+struct StaticCall {
+    const char* name;
+    const char* signature; // "()V", "([Ljava/lang/String;)V" or "([Ljava/lang/String;)I"
+    const StringList* arguments = nullptr; // the String[] argument, when the signature has one
+    std::function<void()> beforeCall;      // runs once the method is found; may be empty
+};
+
+class JvmSession {
+public:
+    JvmSession() = default;
+    JvmSession(const JvmSession&) = delete;
+    JvmSession& operator=(const JvmSession&) = delete;
+
+    // Loads the JVM library for good and resolves its two invocation functions; reports a
+    // failure and returns false.
+    bool load(const WideString& jvmLibraryPath);
+
+    // Creates the JVM and calls main on a new thread (stack: the -Xss value, else the
+    // runtime's default), waits for that thread and returns 0 when main was called and
+    // returned, 1 when the JVM or main could not be had.
+    uint32_t runMain(const JvmOptions& options, const MainCall& call);
+
+    // Calls a static method of the main class on the calling thread, attached for the call
+    // (and detached after it unless `keepAttached`). The int result, 0 for void; nothing
+    // when no JVM runs or the method cannot be called. An exception it throws is described.
+    std::optional<int32_t> callStatic(const WideString& mainClass, const StaticCall& call,
+                                      bool keepAttached) const;
+
+    // Waits until every non-daemon Java thread has ended, then ends the JVM.
+    void destroy();
+
+    // The running JVM, or null; read from any thread.
+    JavaVM* vm() const { return vm_.load(std::memory_order_acquire); }
+
+private:
+    struct MainThread;
+    static uint32_t mainThreadEntry(void* context);
+    uint32_t mainThreadBody(const JvmOptions& options, const MainCall& call);
+    JNIEnv* create(const JvmOptions& options);
+
+    CreateJavaVmFunction createJavaVm_ = nullptr;
+    GetDefaultInitArgsFunction getDefaultInitArgs_ = nullptr;
+    std::atomic<JavaVM*> vm_{nullptr};
+};
+
+} // namespace noviq
