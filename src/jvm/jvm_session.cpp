@@ -61,25 +61,28 @@ void setJvmExitHooks(JvmExitHooks* hooks) {
 }
 
 bool JvmSession::load(const WideString& jvmLibraryPath) {
-    uint32_t error = 0;
-    void* library = platform::loadLibraryForever(jvmLibraryPath, error);
+    const platform::SystemResult<void*> library = platform::loadLibraryForever(jvmLibraryPath);
     if (!library) {
         ReportError(LoadMessage(MessageId::JvmLibraryLoadFailed), jvmLibraryPath,
-                    static_cast<int32_t>(error));
+                    static_cast<int32_t>(library.error()));
         return false;
     }
-    createJavaVm_ = reinterpret_cast<CreateJavaVmFunction>(
-        platform::findLibrarySymbol(library, "JNI_CreateJavaVM", error));
-    if (!createJavaVm_) {
-        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing, error);
+    const platform::SystemResult<void*> create =
+        platform::findLibrarySymbol(*library, "JNI_CreateJavaVM");
+    if (!create) {
+        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing,
+                          create.error());
         return false;
     }
-    getDefaultInitArgs_ = reinterpret_cast<GetDefaultInitArgsFunction>(
-        platform::findLibrarySymbol(library, "JNI_GetDefaultJavaVMInitArgs", error));
-    if (!getDefaultInitArgs_) {
-        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing, error);
+    const platform::SystemResult<void*> defaults =
+        platform::findLibrarySymbol(*library, "JNI_GetDefaultJavaVMInitArgs");
+    if (!defaults) {
+        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing,
+                          defaults.error());
         return false;
     }
+    createJavaVm_ = reinterpret_cast<CreateJavaVmFunction>(*create);
+    getDefaultInitArgs_ = reinterpret_cast<GetDefaultInitArgsFunction>(*defaults);
     return true;
 }
 

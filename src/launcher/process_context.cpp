@@ -39,11 +39,13 @@ StringList commandLineArguments() {
 std::optional<ProcessContext> readProcessContext() {
     ProcessContext context;
     context.arguments = commandLineArguments();
-    uint32_t error = 0;
-    if (!platform::executablePath(context.executablePath, error)) {
-        ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed, error);
+    const platform::SystemResult<WideString> executable = platform::executablePath();
+    if (!executable) {
+        ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed,
+                          executable.error());
         return std::nullopt;
     }
+    context.executablePath = *executable;
     context.executableFolder = context.executablePath.Left(
         context.executablePath.ReverseFind(platform::kPathSeparator) + 1);
     if (!iniPathFor(context.executablePath, context.iniPath))

@@ -30,9 +30,9 @@ private:
     State* state_;
 };
 
-// Creates one folder; 0 on success, otherwise the system error code.
+// Create or remove one folder; 0 on success, otherwise the system error code.
 uint32_t createDirectory(const WideString& path);
-bool removeDirectory(const WideString& path);
+uint32_t removeDirectory(const WideString& path);
 
 // A read-only view of a whole file. Owns the file, the mapping and the view, released in
 // reverse order of acquisition.

@@ -4,15 +4,15 @@
 #include <cstdint>
 
 #include "base/basic_string.h"
+#include "platform/system_result.h"
 
 namespace noviq::platform {
 
-// Loads the library at path; it is never unloaded. Null on failure, with the system's
-// error code in `error` (Windows: GetLastError; Linux: errno after dlopen, else ENOENT or
-// ENOEXEC by what the loader said).
-void* loadLibraryForever(const WideString& path, uint32_t& error);
+// Loads the library at path; it is never unloaded. On Linux, whose loader reports text, a
+// missing file fails with ENOENT and anything else it refuses with ENOEXEC.
+SystemResult<void*> loadLibraryForever(const WideString& path);
 
-// The address of an exported function, or null with the error code.
-void* findLibrarySymbol(void* library, const char* name, uint32_t& error);
+// The address of an exported function.
+SystemResult<void*> findLibrarySymbol(void* library, const char* name);
 
 } // namespace noviq::platform

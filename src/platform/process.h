@@ -7,12 +7,12 @@
 
 #include "base/basic_string.h"
 #include "base/string_list.h"
+#include "platform/system_result.h"
 
 namespace noviq::platform {
 
-// The executable's full path, read into a buffer of 260 characters. On failure returns
-// false and leaves the system's error code in `error`.
-bool executablePath(WideString& path, uint32_t& error);
+// The executable's full path, read into a buffer of 260 characters.
+SystemResult<WideString> executablePath();
 
 // The process's command line as one text where the system keeps it (Windows); nothing
 // where the program receives an argument vector instead (Linux).
@@ -22,7 +22,7 @@ StringList argumentVector();
 // Records the argument vector given to main() on systems that have one.
 void setArgumentVector(int argc, char** argv);
 
-bool setCurrentDirectory(const WideString& folder);
+uint32_t setCurrentDirectory(const WideString& folder);
 WideString currentDirectory();
 
 uint32_t lastError();

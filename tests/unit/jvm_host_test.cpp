@@ -30,15 +30,14 @@ JNIEnv* testJvm() {
     static JNIEnv* const env = []() -> JNIEnv* {
         if (kSanitized || platform::kPathSeparator != u'/')
             return nullptr;
-        uint32_t error = 0;
-        void* library = platform::loadLibraryForever(
-            u"/usr/lib/jvm/java-17-openjdk-amd64/lib/server/libjvm.so", error);
+        const auto library = platform::loadLibraryForever(
+            u"/usr/lib/jvm/java-17-openjdk-amd64/lib/server/libjvm.so");
         if (!library)
             return nullptr;
-        auto create = reinterpret_cast<CreateJavaVmFunction>(
-            platform::findLibrarySymbol(library, "JNI_CreateJavaVM", error));
-        if (!create)
+        const auto symbol = platform::findLibrarySymbol(*library, "JNI_CreateJavaVM");
+        if (!symbol)
             return nullptr;
+        auto create = reinterpret_cast<CreateJavaVmFunction>(*symbol);
         JavaVMOption options[] = {{const_cast<char*>("-Xrs"), nullptr},
                                   {const_cast<char*>("-Dfile.encoding=UTF-8"), nullptr}};
         JavaVMInitArgs args{};

@@ -106,8 +106,8 @@ uint32_t createDirectory(const WideString& path) {
     return static_cast<uint32_t>(errno);
 }
 
-bool removeDirectory(const WideString& path) {
-    return rmdir(narrow(path).c_str()) == 0;
+uint32_t removeDirectory(const WideString& path) {
+    return rmdir(narrow(path).c_str()) == 0 ? 0 : static_cast<uint32_t>(errno);
 }
 
 // Members are destroyed in reverse order of declaration: the view before the descriptor.

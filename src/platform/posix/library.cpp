@@ -11,21 +11,21 @@
 
 namespace noviq::platform {
 
-void* loadLibraryForever(const WideString& path, uint32_t& error) {
+SystemResult<void*> loadLibraryForever(const WideString& path) {
     const NarrowString file = narrow(path);
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
         struct stat st;
-        error = stat(file.c_str(), &st) != 0 ? ENOENT : ENOEXEC;
+        return SystemResult<void*>::failure(stat(file.c_str(), &st) != 0 ? ENOENT : ENOEXEC);
     }
     return handle;
 }
 
-void* findLibrarySymbol(void* library, const char* name, uint32_t& error) {
+SystemResult<void*> findLibrarySymbol(void* library, const char* name) {
     dlerror();
     void* address = dlsym(library, name);
     if (!address)
-        error = ENOENT;
+        return SystemResult<void*>::failure(ENOENT);
     return address;
 }
 

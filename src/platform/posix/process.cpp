@@ -21,16 +21,16 @@ char** gArgv = nullptr;
 thread_local uint32_t tLastError = 0;
 } // namespace
 
-bool executablePath(WideString& path, uint32_t& error) {
+SystemResult<WideString> executablePath() {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
     if (n <= 0 || n >= static_cast<ssize_t>(sizeof buffer)) { // a full buffer may be cut
-        error = n <= 0 ? static_cast<uint32_t>(errno) : static_cast<uint32_t>(ENAMETOOLONG);
+        const uint32_t error =
+            n <= 0 ? static_cast<uint32_t>(errno) : static_cast<uint32_t>(ENAMETOOLONG);
         setLastError(error);
-        return false;
+        return SystemResult<WideString>::failure(error);
     }
-    path = widen(NarrowString(buffer, static_cast<int32_t>(n)));
-    return true;
+    return widen(NarrowString(buffer, static_cast<int32_t>(n)));
 }
 
 std::optional<WideString> rawCommandLine() {
@@ -49,11 +49,11 @@ void setArgumentVector(int argc, char** argv) {
     gArgv = argv;
 }
 
-bool setCurrentDirectory(const WideString& folder) {
+uint32_t setCurrentDirectory(const WideString& folder) {
     if (chdir(narrow(folder).c_str()) == 0)
-        return true;
+        return 0;
     setLastError(static_cast<uint32_t>(errno));
-    return false;
+    return static_cast<uint32_t>(errno);
 }
 
 WideString currentDirectory() {

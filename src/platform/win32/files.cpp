@@ -46,8 +46,8 @@ uint32_t createDirectory(const WideString& path) {
     return CreateDirectoryW(w(path), nullptr) ? 0 : GetLastError();
 }
 
-bool removeDirectory(const WideString& path) {
-    return RemoveDirectoryW(w(path)) != 0;
+uint32_t removeDirectory(const WideString& path) {
+    return RemoveDirectoryW(w(path)) ? 0 : GetLastError();
 }
 
 // Members are destroyed in reverse order of declaration, which is the reverse order of

@@ -5,17 +5,17 @@
 
 namespace noviq::platform {
 
-void* loadLibraryForever(const WideString& path, uint32_t& error) {
+SystemResult<void*> loadLibraryForever(const WideString& path) {
     HMODULE module = LoadLibraryW(win32::w(path));
     if (!module)
-        error = GetLastError();
+        return SystemResult<void*>::failure(GetLastError());
     return reinterpret_cast<void*>(module);
 }
 
-void* findLibrarySymbol(void* library, const char* name, uint32_t& error) {
+SystemResult<void*> findLibrarySymbol(void* library, const char* name) {
     FARPROC address = GetProcAddress(static_cast<HMODULE>(library), name);
     if (!address)
-        error = GetLastError();
+        return SystemResult<void*>::failure(GetLastError());
     return reinterpret_cast<void*>(address);
 }
 

@@ -8,15 +8,12 @@ namespace noviq::platform {
 
 using namespace win32;
 
-bool executablePath(WideString& path, uint32_t& error) {
+SystemResult<WideString> executablePath() {
     wchar_t buffer[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (n == 0) {
-        error = GetLastError();
-        return false;
-    }
-    path = str(buffer, static_cast<int32_t>(n));
-    return true;
+    if (n == 0)
+        return SystemResult<WideString>::failure(GetLastError());
+    return str(buffer, static_cast<int32_t>(n));
 }
 
 std::optional<WideString> rawCommandLine() {
@@ -29,8 +26,8 @@ StringList argumentVector() {
 
 void setArgumentVector(int, char**) {}
 
-bool setCurrentDirectory(const WideString& folder) {
-    return SetCurrentDirectoryW(w(folder)) != 0;
+uint32_t setCurrentDirectory(const WideString& folder) {
+    return SetCurrentDirectoryW(w(folder)) ? 0 : GetLastError();
 }
 
 WideString currentDirectory() {
