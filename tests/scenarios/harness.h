@@ -15,7 +15,6 @@ struct RunResult {
     std::string out;
     std::string err;
     uint32_t exitCode = 0; // all 32 bits under Wine; 128+N for a Linux process killed by signal N
-    bool timedOut = false; // also reported as a test failure
 };
 
 // A fresh temporary folder, removed on destruction unless NOVIQ_KEEP_SCENARIOS is set.
@@ -30,7 +29,7 @@ public:
     // Both are const: they change the folder's content, not which folder this is.
     // Writes the bytes exactly as given (no line-ending changes); creates parent folders.
     std::filesystem::path write(const std::string& relative, const std::string& content) const;
-    // Copies a file (keeping its permissions) or a whole folder; creates parent folders.
+    // Copies a file, keeping its permissions; creates parent folders.
     std::filesystem::path copy(const std::filesystem::path& from,
                                const std::string& relative) const;
 
@@ -53,16 +52,25 @@ std::filesystem::path windowsFixture(const std::string& name);
 // The path as a Windows program under Wine sees it (drive Z: is the Linux root).
 std::string toWindowsPath(const std::filesystem::path& path);
 
-// Runs exe and waits; stdin is /dev/null. Failures of the harness itself (cannot start,
-// timeout, no exit code) are reported as test failures.
+// Runs exe and waits; stdin is /dev/null. A timeout kills the process group and fails the
+// test, as does a Windows run whose exit code winrun.exe did not record. Windows runs and
+// importRegistry() need the session that wineAvailable() sets up.
 RunResult run(Build build, const std::filesystem::path& exe, const RunOptions& options = {});
 
 // Wine and the Windows build are present. Outside CTest this also starts the Wine session
-// (stopped at exit). Wine tests call GTEST_SKIP() when it is false.
+// (stopped at exit).
 bool wineAvailable();
+#define NOVIQ_SKIP_WITHOUT_WINE()                                                                  \
+    if (!::noviq::test::wineAvailable())                                                           \
+    GTEST_SKIP() << "Wine or the Windows build is not available"
 
-// Imports a .reg file's content (REGEDIT4 or "Windows Registry Editor Version 5.00") into
-// the session's prefix. Keys are shared by every test: use names unique to the test.
-void importRegistry(const std::string& regFileContent);
+// Imports a REGEDIT4 file's content into the session's prefix. Keys are shared by every
+// test: use names unique to the test.
+void importRegistry(const std::string& regedit4);
+
+// Text helpers the scenarios share.
+std::string readFile(const std::filesystem::path& file);
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);
+size_t countOf(const std::string& text, const std::string& part);
 
 } // namespace noviq::test

@@ -8,8 +8,7 @@ namespace noviq::test {
 namespace {
 
 TEST(InvariantViolationWine, EndsWithTheNamedStatus) {
-    if (!wineAvailable())
-        GTEST_SKIP() << "Wine or the Windows build is not available";
+    NOVIQ_SKIP_WITHOUT_WINE();
     const struct {
         const char* what;
         uint32_t status;

@@ -47,8 +47,8 @@ class LauncherSettings : public testing::TestWithParam<std::tuple<Build, Case>> 
 TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
     const auto& [build, c] = GetParam();
     const bool windows = build == Build::Windows;
-    if (windows && !wineAvailable())
-        GTEST_SKIP() << "Wine or the Windows build is not available";
+    if (windows)
+        NOVIQ_SKIP_WITHOUT_WINE();
     ScenarioDir dir;
     const std::string exe = std::string(c.installedAs) + (windows ? ".exe" : "");
     const auto tool = dir.copy(launcherBinary(build), exe);
@@ -65,17 +65,11 @@ TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
         options.workingDirectory = dir.path() / c.runFrom;
     const RunResult result = run(build, tool, options);
 
-    std::string expected = "Error: " + c.expected + " \n";
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        if (const auto at = expected.find(from); at != std::string::npos)
-            expected.replace(at, from.size(), to);
-    };
-    replace("LIB", windows ? "bin\\client\\jvm.dll" : "lib/client/libjvm.so");
-    replace("jre/", windows ? "jre\\" : "jre/");
-    replace("ERR", windows ? "193" : "8");
+    std::string expected = replaceAll("Error: " + c.expected + " \n", "LIB",
+                                      windows ? "bin\\client\\jvm.dll" : "lib/client/libjvm.so");
+    expected = replaceAll(expected, "ERR", windows ? "193" : "8");
     if (windows)
-        for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
-            expected.insert(at, "\r");
+        expected = replaceAll(replaceAll(expected, "jre/", "jre\\"), "\n", "\r\n");
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, windows ? 0xFFFFFFFFu : 0xFFu);

@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,12 +35,6 @@ std::string ini(const std::string& settings) {
     return "[Java Runtime Environment]\nMain Class=Main\n" + settings + "\n";
 }
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    if (const size_t at = text.find(from); at != std::string::npos)
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 const std::string kAny = "Minimum Version=any\nMaximum Version=any\n";
 
 // ---- Windows, under Wine ----
@@ -64,13 +56,6 @@ struct Key {
     Value value = Value::Sz;
     bool wow32 = false;
 };
-
-std::string regEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return out;
-}
 
 // hex(2) of a REGEDIT4 file holds 8-bit text; hex holds the bytes as they are.
 std::string hexValue(const char* type, const std::string& bytes) {
@@ -94,9 +79,8 @@ std::string utf16(const std::string& ascii) {
 std::string javaHomeData(const std::string& home, Value value) {
     switch (value) {
     case Value::Sz:
-        return "\"" + regEscaped(home) + "\"";
     case Value::Slashed:
-        return "\"" + regEscaped(home + "\\") + "\"";
+        return "\"" + replaceAll(home + (value == Value::Slashed ? "\\" : ""), "\\", "\\\\") + "\"";
     case Value::ExpandSz:
         return hexValue("hex(2):", home + '\0');
     case Value::BinaryWithTail:
@@ -144,8 +128,7 @@ struct WineCase {
 };
 
 TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
-    if (!wineAvailable())
-        GTEST_SKIP() << "Wine or the Windows build is not available";
+    NOVIQ_SKIP_WITHOUT_WINE();
     const Key jre17(SunJre, "1.7", "rt/jre17");
     const WineCase cases[] = {
         {"newest JavaSoft runtime; JRockit not allowed", kAny,
@@ -213,7 +196,7 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
         for (const std::string& file : c.files)
             dir.write(file, "not a library");
         dir.write("app/app.ini",
-                  ini(replaced(c.settings, "%RT%", toWindowsPath(dir.path() / "rt"))));
+                  ini(replaceAll(c.settings, "%RT%", toWindowsPath(dir.path() / "rt"))));
         importRegistry(registryFile(dir.path(), c.keys));
 
         const RunResult result = run(Build::Windows, exe);
@@ -335,10 +318,7 @@ std::string recordOf(const fs::path& file, bool expectStarted) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (!expectStarted)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return readFile(file);
 }
 
 // The launcher in app/ with the settings given (%PAIR% is the paired program), run from
@@ -347,7 +327,7 @@ RunResult runPaired(Build build, const ScenarioDir& dir, const std::string& pair
                     const std::string& settings, RunOptions options) {
     const bool windows = build == Build::Windows;
     const fs::path exe = dir.copy(launcherBinary(build), windows ? "app/app.exe" : "app/app");
-    dir.write("app/app.ini", ini(replaced(settings, "%PAIR%", pair)));
+    dir.write("app/app.ini", ini(replaceAll(settings, "%PAIR%", pair)));
     fs::create_directories(dir.path() / "work");
     options.args = {"one", "two words"};
     options.workingDirectory = dir.path() / "work";
@@ -358,8 +338,7 @@ RunResult runPaired(Build build, const ScenarioDir& dir, const std::string& pair
 enum class Source { JrePath, Wow32Key, BesideExecutable };
 
 TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
-    if (!wineAvailable())
-        GTEST_SKIP() << "Wine or the Windows build is not available";
+    NOVIQ_SKIP_WITHOUT_WINE();
     const std::string returnCode = "Pair Product=%PAIR%\nPair Return Code=Yes";
     const struct {
         const char* name;

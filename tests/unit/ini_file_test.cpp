@@ -56,22 +56,19 @@ TEST(IniRead, FollowsTheProfileRules) {
     }
 }
 
-TEST(IniRead, LongValuesComeBackWhole) {
+// Values are read into a buffer that doubles from 256 characters while it comes back full.
+TEST(IniRead, LongValuesAndManyKeysComeBackWhole) {
     test::TempFolder folder;
-    for (size_t length : {254u, 255u, 256u, 300u, 511u, 100000u, 10u * 1024 * 1024}) {
+    for (size_t length : {254u, 255u, 256u, 511u, 10u * 1024 * 1024}) {
         const std::string value(length, 'v');
         const auto file = folder.write("long.ini", "[S]\nk=" + value + "\n");
         EXPECT_EQ(PlainIniFile(wide(file)).GetValue(u"S", u"k").length(),
                   static_cast<int32_t>(length))
             << length;
     }
-}
-
-TEST(IniRead, ManyKeysAndTheLastOneIsFound) {
     std::string content = "[S]\n";
     for (int i = 0; i < 100000; ++i)
         content += "key" + std::to_string(i) + "=value" + std::to_string(i) + "\n";
-    test::TempFolder folder;
     const auto file = folder.write("many.ini", content);
     EXPECT_EQ(u16(PlainIniFile(wide(file)).GetValue(u"S", u"key99999")), u"value99999");
 }

@@ -40,21 +40,6 @@ TEST(JavaVersion, ParsesLeniently) {
     }
 }
 
-// Trailing zero and open components are also dropped in the requirement phrases below.
-TEST(JavaVersion, FormatsTrimmingZeroAndOpenComponents) {
-    struct Case {
-        JavaVersion v;
-        std::u16string text;
-    } cases[] = {
-        {{5, 0, 0, 0}, u"5.0"},
-        {JavaVersion::highest(), u"0.0.0.0"},
-        {{1, 0, 65535, 3}, u"1.0.65535.3"},
-        {{0, 0, 0, 0}, u"0.0.0.0"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(u16(c.v.format()), c.text);
-}
-
 TEST(JavaVersion, ComparesAndMatchesPreferences) {
     EXPECT_GT(JavaVersion(1, 10, 0, 0), JavaVersion(1, 9, 0, 0));
     EXPECT_LT(JavaVersion(1, 6, 0, 20), JavaVersion(1, 6, 0, 21));
@@ -65,11 +50,10 @@ TEST(JavaVersion, ComparesAndMatchesPreferences) {
         JavaVersion found;
         bool matches;
     } cases[] = {
-        {u"1.6", {1, 6, 0, 20}, true},      {u"1.6.0", {1, 6, 3, 1}, true},
-        {u"1.6", {1, 7, 0, 0}, false},      {u"1.7.0.0", {1, 7, 9, 9}, true},
-        {u"1.6.0_20", {1, 6, 0, 20}, true}, {u"1.6.0_20", {1, 6, 0, 21}, false},
-        {u"1.0.0.5", {1, 0, 0, 5}, true},   {u"1.0.0.5", {1, 1, 0, 5}, false},
-        {u"", {0, 0, 0, 0}, false},         {u"none", {1, 6, 0, 0}, false},
+        {u"1.6", {1, 6, 0, 20}, true},       {u"1.6", {1, 7, 0, 0}, false},
+        {u"1.7.0.0", {1, 7, 9, 9}, true},    {u"1.6.0_20", {1, 6, 0, 20}, true},
+        {u"1.6.0_20", {1, 6, 0, 21}, false}, {u"1.0.0.5", {1, 0, 0, 5}, true},
+        {u"1.0.0.5", {1, 1, 0, 5}, false},   {u"", {1, 6, 0, 0}, false},
     };
     for (const Case& c : cases) {
         JavaVersion preferred;
@@ -92,20 +76,20 @@ TEST(JavaVersionRange, ReadsBoundsAndDescribesTheRequirement) {
         {u"1.6.0.20", u"1.6.0.20", u"version 1.6.0.20 is required"},
         {u"1.6", u"1.8.0_202", u"version between 1.6 and 1.8.0.202"},
         {u"ANY", u"5", u"maximum version 5.65535"},
+        // Versions print without trailing zero or open components, but with at least two.
+        {u"5", u"any", u"minimum version 5.0"},
+        {u"1.0.65535.3", u"any", u"minimum version 1.0.65535.3"},
+        {u"any", u"0", u"maximum version 0.0.0.0"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(u16(JavaVersionRange(c.minimum, c.maximum).describeRequirement()), c.phrase);
 
-    const JavaVersionRange any(u"any", u"any");
-    EXPECT_EQ(any.minimum.count(), 4);
-    EXPECT_TRUE(any.contains(JavaVersion(25, 0, 3, 0)));
+    EXPECT_TRUE(JavaVersionRange(u"any", u"any").contains(JavaVersion(25, 0, 3, 0)));
     const JavaVersionRange upTo16(u"", u"1.6");
     EXPECT_TRUE(upTo16.contains(JavaVersion(1, 6, 0, 45)));
     EXPECT_FALSE(upTo16.contains(JavaVersion(1, 7, 0, 0)));
     // An empty maximum is the version 0.0.0.0: it admits nothing but 0.0.0.0.
-    const JavaVersionRange emptyMaximum(u"1.6", u"");
-    EXPECT_EQ(emptyMaximum.maximum.count(), 0);
-    EXPECT_FALSE(emptyMaximum.contains(JavaVersion(1, 6, 0, 0)));
+    EXPECT_FALSE(JavaVersionRange(u"1.6", u"").contains(JavaVersion(1, 6, 0, 0)));
 }
 
 } // namespace

@@ -51,7 +51,7 @@ TEST(DirectorySearch, OnlyStarAndQuestionMarkAreWildcards) {
 }
 
 TEST(Environment, EmptyVariableIsSetNotMissing) {
-    ASSERT_TRUE(platform::setEnvironmentVariable(u"NOVIQ_TEST_EMPTY", u""));
+    const test::ScopedEnvironmentVariable empty(u"NOVIQ_TEST_EMPTY", u"");
     platform::setLastError(203); // ERROR_ENVVAR_NOT_FOUND, as a failed lookup leaves it
     const auto value = platform::environmentVariable(u"NOVIQ_TEST_EMPTY", 16);
     ASSERT_TRUE(value.has_value());
@@ -84,24 +84,21 @@ TEST(Console, ClosedReaderDoesNotEndTheProcess) {
 #endif
 
 TEST(RuntimeLayout, HomeOfTheLibraryIsTheRuntimeFolder) {
-    const bool windows = platform::kPathSeparator == u'\\';
     struct Case {
         const char16_t *library, *home;
     };
-    const Case windowsCases[] = {
+    const std::vector<Case> windowsCases = {
         {u"C:\\Java\\jre6\\bin\\client\\jvm.dll", u"C:\\Java\\jre6"},
         {u"jre\\bin\\client\\jvm.dll", u"jre"},
         {u"jvm.dll", u"jvm.dll"},
     };
-    const Case posixCases[] = {
+    const std::vector<Case> posixCases = {
         {u"/usr/lib/jvm/java-17/lib/server/libjvm.so", u"/usr/lib/jvm/java-17"},
         {u"/opt/jdk8/jre/lib/amd64/server/libjvm.so", u"/opt/jdk8/jre"},
         {u"/opt/rt/lib/client/libjvm.so", u"/opt/rt"},
         {u"/a/b/c/d/other.so", u"/a/b"},
     };
-    for (const Case& c : windows
-                             ? std::vector<Case>(std::begin(windowsCases), std::end(windowsCases))
-                             : std::vector<Case>(std::begin(posixCases), std::end(posixCases)))
+    for (const Case& c : platform::kPathSeparator == u'\\' ? windowsCases : posixCases)
         EXPECT_EQ(u16(runtimeHomeOf(c.library)), c.home);
 }
 

@@ -1,19 +1,27 @@
-// Helpers shared by the unit tests: temporary folders, path and text conversions.
+// Helpers shared by the unit tests: temporary folders, path and text conversions, and
+// environment variables set for one test.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "base/basic_string.h"
+#include "common/text.h"
+#include "platform/environment.h"
 
 namespace noviq::test {
 
 inline WideString wide(const std::u16string& text) {
     return WideString(text.data(), static_cast<int32_t>(text.size()));
 }
-inline WideString wide(const std::filesystem::path& path) { return wide(path.u16string()); }
+inline WideString wide(const std::filesystem::path& path) {
+    return wide(path.u16string());
+}
 inline std::u16string u16(const WideString& text) {
     return std::u16string(text.c_str(), static_cast<size_t>(text.length()));
 }
@@ -44,6 +52,35 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Sets an environment variable for the guard's lifetime. The destructor puts back the
+// previous value, or the unset state, so a failed assertion cannot leak it into later tests.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const WideString& name, const WideString& value)
+        : name_(name), saved_(platform::environmentVariable(name, 32767)) {
+        if (!platform::setEnvironmentVariable(name, value))
+            ADD_FAILURE() << "cannot set " << narrow(name).c_str();
+    }
+    ~ScopedEnvironmentVariable() {
+        if (saved_) {
+            platform::setEnvironmentVariable(name_, *saved_);
+            return;
+        }
+        // The platform layer only sets variables; removing one is the C runtime's job.
+#ifdef _WIN32
+        _wputenv((std::wstring(reinterpret_cast<const wchar_t*>(name_.c_str())) + L"=").c_str());
+#else
+        unsetenv(narrow(name_).c_str());
+#endif
+    }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    WideString name_;
+    std::optional<WideString> saved_;
 };
 
 } // namespace noviq::test
