@@ -3,6 +3,7 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/jvm_conventions.h"
 #include "platform/path_style.h"
 
 namespace noviq {
@@ -29,8 +30,10 @@ void splitAtSeparator(const WideString& text, const WideString& separator, Strin
 void tokenizeCommandLine(const WideString& text, StringList& arguments) {
     const int32_t n = text.length();
     int32_t position = 0;
+    // Space and tab both separate arguments.
+    auto isSeparator = [](char16_t c) { return c == u' ' || c == u'\t'; };
     auto skipSpaces = [&](int32_t from) {
-        while (from < n && text[from] == u' ')
+        while (from < n && isSeparator(text[from]))
             ++from;
         return from;
     };
@@ -44,8 +47,10 @@ void tokenizeCommandLine(const WideString& text, StringList& arguments) {
             arguments.add(text.Mid(position + 1, close - position - 1));
             position = skipSpaces(close + 1);
         } else {
-            const int32_t space = text.Find(u' ', position);
-            if (space < 0) {
+            int32_t space = position;
+            while (space < n && !isSeparator(text[space]))
+                ++space;
+            if (space == n) {
                 arguments.add(text.Mid(position));
                 return;
             }
@@ -106,17 +111,20 @@ uint32_t createParentFolders(const WideString& filePath) {
         return 0;
     uint32_t result = 0;
     WideString soFar = elements[0];
+    // Only what this call made may be taken back: a folder that was there before may hold,
+    // or later receive, someone else's files.
+    StringList created;
     for (int32_t i = 1; i < elements.count() - 1; ++i) {
         const WideString folder = soFar + WideString(&platform::kPathSeparator, 1) + elements[i];
         const uint32_t error = platform::createDirectory(folder);
+        if (error == 0)
+            created.add(folder);
         if (error != 0)
             result = error == platform::kErrorAlreadyExists ? 0 : error;
-        if (error != 0 && error != platform::kErrorAlreadyExists) {
-            if (!unc) {
-                if (i > 1)
-                    platform::removeDirectory(soFar);
-                break;
-            }
+        if (error != 0 && error != platform::kErrorAlreadyExists && !unc) {
+            for (int32_t k = created.count() - 1; k >= 0; --k)
+                platform::removeDirectory(created[k]);
+            break;
         }
         soFar = folder;
     }
@@ -138,6 +146,23 @@ WideString withTrailingSeparator(WideString path) {
     if (path.isEmpty() || path.last() != platform::kPathSeparator)
         path += platform::kPathSeparator;
     return path;
+}
+
+WideString absoluteFrom(const WideString& folder, const WideString& path) {
+    if (path.isEmpty())
+        return path;
+    const char16_t separator = platform::kPathSeparator;
+    if (platform::kAbsolutePathForm == platform::AbsolutePathForm::LeadingSeparator
+            ? path[0] == separator
+            : path.length() >= 2 &&
+                  (path[1] == u':' || (path[0] == separator && path[1] == separator)))
+        return path;
+    // A rooted path without a drive ("\jre") is taken from the folder too, as class path
+    // entries are.
+    int32_t start = 0;
+    while (start < path.length() && path[start] == separator)
+        ++start;
+    return withTrailingSeparator(folder) + path.Mid(start);
 }
 
 } // namespace noviq

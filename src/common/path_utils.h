@@ -13,8 +13,8 @@ namespace noviq {
 // two separators counts, nothing follows a final separator.
 void splitAtSeparator(const WideString& text, const WideString& separator, StringList& pieces);
 
-// Appends the arguments of a command line: double quotes group (and are dropped), only the
-// space separates, there is no escape character.
+// Appends the arguments of a command line: double quotes group (and are dropped), space and
+// tab separate, there is no escape character.
 void tokenizeCommandLine(const WideString& text, StringList& arguments);
 
 bool hasLongPathPrefix(const WideString& path);
@@ -27,12 +27,18 @@ bool pathExists(const WideString& path);
 void splitPath(const WideString& path, StringList& elements);
 
 // Creates every missing folder above the file; returns 0 or the error code of the last
-// creation that failed. An empty path is refused with the invalid-parameter error.
+// creation that failed, after removing the folders this call made. An empty path is refused
+// with the invalid-parameter error.
 uint32_t createParentFolders(const WideString& filePath);
 
 // The text before the last path separator (the folder of a file, without a trailing
 // separator); the text itself when it holds none.
 WideString withoutLastComponent(const WideString& path);
+// A path the user wrote, taken from `folder` when it is relative (anything but a drive or
+// UNC path on Windows, anything not starting with "/" on Linux), so that nothing depends on
+// the folder the program happens to be started from.
+WideString absoluteFrom(const WideString& folder, const WideString& path);
+
 // The path with one separator at its end (an empty path becomes the separator alone).
 WideString withTrailingSeparator(WideString path);
 // The same cut made `count` times.

@@ -1,6 +1,8 @@
-// PE and ELF header checks over bounds-checked bytes, and the launcher's architecture check
-// of the chosen JVM library.
+// PE and ELF header checks over bounds-checked bytes: the architecture of the chosen JVM
+// library, and whether a library file can be handed to the loader at all.
 #include "jre/library_image.h"
+
+#include <optional>
 
 #include "base/basic_string.h"
 #include "platform/files.h"
@@ -60,6 +62,49 @@ bool isElf32(const unsigned char* data, uint64_t size) {
 bool is32BitLibrary(const unsigned char* data, uint64_t size) {
     return platform::kLibraryImageFormat == platform::LibraryImageFormat::Pe ? isI386(data, size)
                                                                              : isElf32(data, size);
+}
+
+bool isCompleteElfImage(const unsigned char* data, uint64_t size) {
+    if (!data || size < 6 || data[0] != 0x7F || data[1] != 'E' || data[2] != 'L' || data[3] != 'F')
+        return true;
+    const bool is64 = data[4] == 2;
+    if (data[5] != 1) // big-endian images are not this system's
+        return true;
+    const uint64_t headerSize = is64 ? 64 : 52;
+    if (size < headerSize)
+        return false;
+    auto read64 = [&](uint64_t at) {
+        return uint64_t{read32(data + at)} | uint64_t{read32(data + at + 4)} << 32;
+    };
+    const uint64_t tableOffset = is64 ? read64(32) : read32(data + 28);
+    const uint64_t entrySize = read16(data + (is64 ? 54 : 42));
+    const uint64_t entries = read16(data + (is64 ? 56 : 44));
+    const uint64_t minimumEntry = is64 ? 56 : 32;
+    if (entries == 0)
+        return true;
+    if (entrySize < minimumEntry || tableOffset > size || entries * entrySize > size - tableOffset)
+        return false;
+    constexpr uint32_t kLoad = 1;
+    for (uint64_t i = 0; i < entries; ++i) {
+        const uint64_t at = tableOffset + i * entrySize;
+        if (read32(data + at) != kLoad)
+            continue;
+        const uint64_t offset = is64 ? read64(at + 8) : read32(data + at + 4);
+        const uint64_t fileSize = is64 ? read64(at + 32) : read32(data + at + 16);
+        if (offset > size || fileSize > size - offset)
+            return false;
+    }
+    return true;
+}
+
+bool isLoadableLibraryFile(const WideString& path) {
+    const std::optional<uint64_t> size = platform::regularFileSize(path);
+    if (!size)
+        return false;
+    if (*size == 0)
+        return true; // nothing to check: the loader refuses it
+    const platform::MappedImage image(path);
+    return !image.isOpen() || isCompleteElfImage(image.data(), image.size());
 }
 
 bool isJvmLibrary32Bit(const WideString& jvmLibraryPath) {

@@ -27,6 +27,15 @@ bool isElf32(const unsigned char* data, uint64_t size);
 // The 32-bit check for a library in this system's image format (PE or ELF).
 bool is32BitLibrary(const unsigned char* data, uint64_t size);
 
+// False for an ELF image whose program headers or loadable segments reach past the end of
+// the bytes (a truncated library: the loader would fault reading it). Any other image is
+// left to the system's loader, which reports what it refuses.
+bool isCompleteElfImage(const unsigned char* data, uint64_t size);
+
+// Whether the file at the path can be handed to the loader: a regular file (a FIFO or
+// device would block it), not an ELF image cut short.
+bool isLoadableLibraryFile(const WideString& path);
+
 // Whether the library file at the path is a 32-bit one; false when it cannot be read.
 bool isJvmLibrary32Bit(const WideString& jvmLibraryPath);
 

@@ -11,8 +11,35 @@ namespace noviq {
 
 namespace {
 
-WideString searchPathReference() {
-    return WideString(u"%") + platform::kSearchPathVariable + u"%";
+// Folder lists never hold an empty element or ".": Java and the system read both as the
+// current folder, from which nothing may be loaded.
+void addFolder(StringList& folders, const WideString& folder) {
+    if (!folder.isEmpty() && folder != u".")
+        folders.add(folder);
+}
+
+// The elements of a list; with a folder, relative ones are taken from it.
+void addFolders(StringList& folders, const WideString& list, const WideString& relativeTo) {
+    StringList elements;
+    splitAtSeparator(list, WideString(&platform::kListSeparator, 1), elements);
+    for (const WideString& element : elements)
+        addFolder(folders, relativeTo.isEmpty() || element == u"."
+                               ? element
+                               : absoluteFrom(relativeTo, element));
+}
+
+WideString joinedWith(const StringList& elements, char16_t separator) {
+    WideString text;
+    for (const WideString& element : elements) {
+        if (!text.isEmpty())
+            text += separator;
+        text += element;
+    }
+    return text;
+}
+
+WideString joined(const StringList& elements) {
+    return joinedWith(elements, platform::kListSeparator);
 }
 
 } // namespace
@@ -22,32 +49,24 @@ NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideS
                                    const WideString& executableFolder) {
     // First, so that the settings expanded below may name these variables.
     publishJvmEnvironment(jvmLibraryPath);
-    const char16_t list = platform::kListSeparator;
+    const WideString searchPathBefore =
+        platform::environmentVariable(platform::kSearchPathVariable, 32767).value_or(WideString());
 
     NarrowString libraryPathOption;
     if (!libraryPath.isEmpty()) {
-        WideString folders = libraryPath;
-        folders += list;
-        folders += executableFolder;
-        folders += list;
-        folders += u".";
-        folders += list;
-        folders += searchPathReference(); // the search path before it is rebuilt below
-        folders += list;
-        folders += runtimeLibraryFolder(jvmLibraryPath);
-        libraryPathOption = narrow(u"-Djava.library.path=" + expandEnvironment(folders));
+        StringList folders;
+        addFolders(folders, expandEnvironment(libraryPath), executableFolder);
+        addFolder(folders, executableFolder);
+        addFolders(folders, searchPathBefore, WideString());
+        addFolder(folders, runtimeLibraryFolder(jvmLibraryPath));
+        libraryPathOption = narrow(u"-Djava.library.path=" + joined(folders));
     }
 
-    WideString searchPath;
-    if (!systemPath.isEmpty()) {
-        searchPath = systemPath;
-        if (systemPath.last() != list)
-            searchPath += list;
-    }
-    searchPath += searchPathReference();
-    searchPath += list;
-    searchPath += runtimeProgramFolder(jvmLibraryPath);
-    platform::setEnvironmentVariable(platform::kSearchPathVariable, expandEnvironment(searchPath));
+    StringList searchPath;
+    addFolders(searchPath, expandEnvironment(systemPath), executableFolder);
+    addFolders(searchPath, searchPathBefore, WideString());
+    addFolder(searchPath, runtimeProgramFolder(jvmLibraryPath));
+    platform::setEnvironmentVariable(platform::kSearchPathVariable, joined(searchPath));
     return libraryPathOption;
 }
 
@@ -74,8 +93,17 @@ std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
     JvmOptions result;
     if (!libraryPathOption.isEmpty())
         result.options.add(libraryPathOption);
+    // The entries are expanded already; the names a search found are taken as they are.
+    // Java reads an empty element as the current folder: the option holds none.
+    StringList elements;
+    splitAtSeparator(classPath, WideString(&conventions.listSeparator, 1), elements);
+    StringList classPathElements;
+    for (const WideString& element : elements)
+        if (!element.isEmpty())
+            classPathElements.add(element);
+    result.options.add(
+        narrow(u"-Djava.class.path=" + joinedWith(classPathElements, conventions.listSeparator)));
     StringList options;
-    options.add(u"-Djava.class.path=" + classPath);
     for (const WideString& written : splitVmParameters(settings.vmParameters)) {
         const WideString token = applyMemoryRule(unquote(written), MemoryStatus::current());
         if (token.Left(4) == u"-Xss")

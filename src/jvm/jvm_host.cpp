@@ -65,20 +65,20 @@ jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list) {
     return array;
 }
 
-bool redirectStream(JNIEnv* env, const WideString& path, const char* setterName) {
+jobject openPrintStream(JNIEnv* env, const WideString& path) {
     createParentFolders(path);
     jstring fileName = newJavaString(env, path);
     if (!fileName)
-        return false;
+        return nullptr;
     // FileOutputStream(String) creates the file, or empties it when it exists.
     jobject fileStream =
         newJavaObject(env, "java/io/FileOutputStream", "(Ljava/lang/String;)V", fileName);
     if (!fileStream)
-        return false;
-    jobject printStream =
-        newJavaObject(env, "java/io/PrintStream", "(Ljava/io/OutputStream;)V", fileStream);
-    if (!printStream)
-        return false;
+        return nullptr;
+    return newJavaObject(env, "java/io/PrintStream", "(Ljava/io/OutputStream;)V", fileStream);
+}
+
+bool setSystemStream(JNIEnv* env, const char* setterName, jobject printStream) {
     jclass systemClass = env->FindClass("java/lang/System");
     if (!systemClass)
         return false;

@@ -28,9 +28,13 @@ jobject newJavaObject(JNIEnv* env, const char* className, const char* signature,
 // A String[] with one element per entry, in order; an empty list gives an empty array.
 jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list);
 
-// Makes the file at path (folders created, file emptied) Java's standard output
-// (setterName "setOut") or standard error ("setErr"). False when any step fails.
-bool redirectStream(JNIEnv* env, const WideString& path, const char* setterName);
+// A java.io.PrintStream writing to the file at path (folders created, file emptied); null
+// when any step fails (a Java exception may then be pending).
+jobject openPrintStream(JNIEnv* env, const WideString& path);
+
+// Makes the stream Java's standard output (setterName "setOut") or standard error
+// ("setErr"). False when the call fails.
+bool setSystemStream(JNIEnv* env, const char* setterName, jobject printStream);
 
 // The reason text for a failed JNI_CreateJavaVM result; empty for a value JNI does not name.
 WideString createFailureReason(jint result);

@@ -98,6 +98,9 @@ void resolveClassPathEntry(const WideString& entry, const WideString& executable
     platform::DirectorySearch files(search.pattern);
     WideString name;
     while (files.next(name)) {
+        // "lib/*" would otherwise add lib itself and its parent as class folders.
+        if (name == u"." || name == u"..")
+            continue;
         classPath += search.namePrefix;
         classPath += name;
         classPath += conventions.listSeparator;

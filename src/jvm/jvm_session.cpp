@@ -6,14 +6,21 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "jre/library_image.h"
 #include "jvm/java_exception.h"
 #include "jvm/jvm_host.h"
+#include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/threads.h"
 
 namespace noviq {
 
 namespace {
+
+// The smallest stack on which the JVMs start far enough to report an -Xss value they refuse
+// (measured: 64 KiB suffice on JDK 17 for Linux x64), with room to spare.
+constexpr uint64_t kMinimumMainThreadStack = 256 * 1024;
 
 std::atomic<JvmExitHooks*> exitHooks{nullptr};
 
@@ -60,8 +67,13 @@ void setJvmExitHooks(JvmExitHooks* hooks) {
     exitHooks.store(hooks, std::memory_order_release);
 }
 
-bool JvmSession::load(const WideString& jvmLibraryPath) {
-    const platform::SystemResult<void*> library = platform::loadLibraryForever(jvmLibraryPath);
+bool JvmSession::load(const WideString& jvmLibraryPath, const WideString& dependencyFolder) {
+    // A FIFO would block the loader and a truncated library fault inside it: both are
+    // refused as the loader refuses any file that is not a library.
+    const platform::SystemResult<void*> library =
+        isLoadableLibraryFile(jvmLibraryPath)
+            ? platform::loadLibraryForever(jvmLibraryPath, dependencyFolder)
+            : platform::SystemResult<void*>::failure(platform::kErrorBadImage);
     if (!library) {
         ReportError(LoadMessage(MessageId::JvmLibraryLoadFailed), jvmLibraryPath,
                     static_cast<int32_t>(library.error()));
@@ -94,10 +106,10 @@ struct JvmSession::MainThread {
 
 uint32_t JvmSession::mainThreadEntry(void* context) {
     const MainThread* start = static_cast<const MainThread*>(context);
-    return start->session->mainThreadBody(*start->options, *start->call);
+    return static_cast<uint32_t>(start->session->mainThreadBody(*start->options, *start->call));
 }
 
-uint32_t JvmSession::runMain(const JvmOptions& options, const MainCall& call) {
+JvmSession::MainOutcome JvmSession::runMain(const JvmOptions& options, const MainCall& call) {
     uint64_t stackSize = options.stackSize;
     if (stackSize == 0) {
         // The JNI 1.1 form of the query is the one that reports the Java stack size.
@@ -105,11 +117,15 @@ uint32_t JvmSession::runMain(const JvmOptions& options, const MainCall& call) {
         defaults.version = JNI_VERSION_1_1;
         getDefaultInitArgs_(&defaults);
         stackSize = defaults.javaStackSize > 0 ? static_cast<uint64_t>(defaults.javaStackSize) : 0;
+    } else if (stackSize < kMinimumMainThreadStack) {
+        // The JVM checks -Xss only once it runs, on this very thread: on a smaller stack it
+        // overflows before it can refuse the value.
+        stackSize = kMinimumMainThreadStack;
     }
     MainThread start{this, &options, &call};
     uint32_t exitCode = 0;
     if (platform::runOnNewThread(mainThreadEntry, &start, stackSize, exitCode))
-        return exitCode;
+        return static_cast<MainOutcome>(exitCode);
     return mainThreadBody(options, call);
 }
 
@@ -138,23 +154,36 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
     JNIEnv* jni = static_cast<JNIEnv*>(env);
 
     // A stream that cannot be redirected stays the JVM's own; the run goes on.
-    if (!jvmOptions.outputFile.isEmpty() && !redirectStream(jni, jvmOptions.outputFile, "setOut"))
-        describePendingException(jni);
-    if (!jvmOptions.errorFile.isEmpty() && !redirectStream(jni, jvmOptions.errorFile, "setErr"))
-        describePendingException(jni);
+    jobject output = nullptr;
+    if (!jvmOptions.outputFile.isEmpty()) {
+        output = openPrintStream(jni, jvmOptions.outputFile);
+        if (!output || !setSystemStream(jni, "setOut", output))
+            describePendingException(jni);
+    }
+    if (!jvmOptions.errorFile.isEmpty()) {
+        // Two streams opened on one file would both write from its start, each over the
+        // other's lines: one file, one stream.
+        const bool sameFile =
+            output && (jvmOptions.errorFile == jvmOptions.outputFile ||
+                       platform::isSameFile(jvmOptions.outputFile, jvmOptions.errorFile));
+        jobject error = sameFile ? output : openPrintStream(jni, jvmOptions.errorFile);
+        if (!error || !setSystemStream(jni, "setErr", error))
+            describePendingException(jni);
+    }
     return jni;
 }
 
-uint32_t JvmSession::mainThreadBody(const JvmOptions& options, const MainCall& call) {
+JvmSession::MainOutcome JvmSession::mainThreadBody(const JvmOptions& options,
+                                                   const MainCall& call) {
     JNIEnv* env = create(options);
     if (!env)
-        return 1;
+        return MainOutcome::NotCalled;
     JavaVM* vm = this->vm();
     // A thread that ends while attached counts as a live non-daemon thread, and
     // DestroyJavaVM would wait for it for ever: every way out detaches.
     auto notCalled = [vm] {
         vm->DetachCurrentThread();
-        return 1u;
+        return MainOutcome::NotCalled;
     };
     jclass mainType = findMainClass(env, call.mainClass);
     if (!mainType)
@@ -188,7 +217,10 @@ uint32_t JvmSession::mainThreadBody(const JvmOptions& options, const MainCall& c
     if (call.keepMainThreadAttached)
         platform::sleepForever();
 
-    return vm->DetachCurrentThread() == JNI_OK ? 0 : 1;
+    const bool threw = env->ExceptionCheck() == JNI_TRUE;
+    if (vm->DetachCurrentThread() != JNI_OK)
+        return MainOutcome::NotCalled;
+    return threw ? MainOutcome::Threw : MainOutcome::Returned;
 }
 
 std::optional<int32_t> JvmSession::callStatic(const WideString& mainClass, const StaticCall& call,

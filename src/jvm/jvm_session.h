@@ -59,14 +59,16 @@ public:
     JvmSession(const JvmSession&) = delete;
     JvmSession& operator=(const JvmSession&) = delete;
 
-    // Loads the JVM library for good and resolves its two invocation functions; reports a
-    // failure and returns false.
-    bool load(const WideString& jvmLibraryPath);
+    // Loads the JVM library for good, its dependencies found in its own folder, the
+    // runtime's `dependencyFolder` and the system's folders (never the current folder), and
+    // resolves its two invocation functions; reports a failure and returns false.
+    bool load(const WideString& jvmLibraryPath, const WideString& dependencyFolder);
+
+    enum class MainOutcome : uint32_t { Returned, Threw, NotCalled };
 
     // Creates the JVM and calls main on a new thread (stack: the -Xss value, else the
-    // runtime's default), waits for that thread and returns 0 when main was called and
-    // returned, 1 when the JVM or main could not be had.
-    uint32_t runMain(const JvmOptions& options, const MainCall& call);
+    // runtime's default, never less than the JVM needs to start), and waits for that thread.
+    MainOutcome runMain(const JvmOptions& options, const MainCall& call);
 
     // Calls a static method of the main class on the calling thread, attached for the call
     // (and detached after it unless `keepAttached`). The int result, 0 for void; nothing
@@ -83,7 +85,7 @@ public:
 private:
     struct MainThread;
     static uint32_t mainThreadEntry(void* context);
-    uint32_t mainThreadBody(const JvmOptions& options, const MainCall& call);
+    MainOutcome mainThreadBody(const JvmOptions& options, const MainCall& call);
     JNIEnv* create(const JvmOptions& options);
 
     CreateJavaVmFunction createJavaVm_ = nullptr;

@@ -3,6 +3,7 @@
 // hand-over to a first instance, or the JVM.
 #include "launcher/launcher.h"
 
+#include "common/messages.h"
 #include "common/path_utils.h"
 #include "gui/prompts.h"
 #include "jre/jvm_library.h"
@@ -58,8 +59,14 @@ bool Launcher::chooseRuntime() {
 int32_t Launcher::run(const StringList& startParameters) {
     if (runtime_ && runtime_->is32Bit) {
         // The paired executable runs instead of the JVM; it gets no arguments.
-        return static_cast<int32_t>(
-            platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode));
+        const platform::SystemResult<uint32_t> code =
+            platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode);
+        if (!code) {
+            ReportError(LoadMessage(MessageId::PairedProgramFailed), settings_->pairProduct,
+                        static_cast<int32_t>(code.error()));
+            return -1;
+        }
+        return static_cast<int32_t>(*code);
     }
     if (instances_.role() == SingleInstance::Role::Later)
         return instances_.handOver(context_->arguments);
@@ -70,7 +77,7 @@ int32_t Launcher::runJava(const StringList& startParameters) {
     const NarrowString libraryPathOption =
         prepareJvmEnvironment(runtime_->jvmLibraryPath, settings_->libraryPath,
                               settings_->systemPath, context_->executableFolder);
-    if (!session_.load(runtime_->jvmLibraryPath))
+    if (!session_.load(runtime_->jvmLibraryPath, runtimeProgramFolder(runtime_->jvmLibraryPath)))
         return -1;
     const std::optional<JvmOptions> options =
         buildJvmOptions(readJvmSettings(*context_), context_->executablePath, libraryPathOption);
@@ -86,7 +93,15 @@ int32_t Launcher::runJava(const StringList& startParameters) {
     call.beforeMain = [this] { instances_.signalReady(); };
     if (settings_->failureCheck)
         call.mainThrew = [](const WideString& trace) { return presentException(trace); };
-    return session_.runMain(*options, call) == 0 ? 0 : -1;
+    switch (session_.runMain(*options, call)) {
+    case JvmSession::MainOutcome::Returned:
+        return 0;
+    case JvmSession::MainOutcome::Threw:
+        return 1; // as the JDK's own launcher ends, once the non-daemon threads are done
+    case JvmSession::MainOutcome::NotCalled:
+        break;
+    }
+    return -1;
 }
 
 void Launcher::stop() {

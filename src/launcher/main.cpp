@@ -2,6 +2,7 @@
 // the foreground or as a service, shut down and return the exit code.
 #include "common/allocation_failure.h"
 #include "launcher/launcher.h"
+#include "platform/library.h"
 #include "platform/text.h"
 #include "service/service_module.h"
 
@@ -12,6 +13,7 @@ int32_t launcherMain() {
     Launcher launcher;
     ServiceModule service;
     platform::setThreadLocaleToSystemDefault();
+    platform::excludeCurrentFolderFromLibrarySearch();
     int32_t result = -1;
     if (launcher.initialize()) {
         if (!launcher.isService())

@@ -31,6 +31,20 @@ WideString folderNameOf(const WideString& productName) {
     return name;
 }
 
+// An INI file is a few kilobytes; one far larger is refused before it is read, since the
+// profile reader holds a whole file in memory.
+constexpr uint64_t kIniFileLimitMb = 64;
+
+bool isReadable(const WideString& iniPath) {
+    const std::optional<uint64_t> size = platform::regularFileSize(iniPath);
+    if (size && *size > kIniFileLimitMb * 1024 * 1024) {
+        ReportError(LoadMessage(MessageId::IniFileTooLarge), iniPath,
+                    static_cast<int32_t>(kIniFileLimitMb));
+        return false;
+    }
+    return true;
+}
+
 bool isYes(const WideString& value) {
     return equalsIgnoringAsciiCase(value, "Yes");
 }
@@ -80,8 +94,12 @@ void readRuntimeKind(const IniReader& ini, RuntimeRequest& request) {
 
 bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
                     WideString& path) {
-    // Without a per-user base folder there is no per-user file: a path built from nothing
-    // would land at the root of the current drive, or below the current directory.
+    // Without both names there is no per-user file: a name like "%APPDATA%\\tool.ini" may
+    // belong to any other program. Without a per-user base folder there is none either: a
+    // path built from nothing would land at the root of the current drive, or below the
+    // current directory.
+    if (settings.productName.isEmpty() || settings.productCode.isEmpty())
+        return false;
     const WideString base = platform::perUserConfigFolder();
     if (base.isEmpty())
         return false;
@@ -102,7 +120,7 @@ bool perUserIniPath(const Settings& settings, const WideString& executablePath, 
 }
 
 std::optional<Settings> readSettings(const ProcessContext& context) {
-    if (context.iniPath.isEmpty())
+    if (context.iniPath.isEmpty() || !isReadable(context.iniPath))
         return std::nullopt;
     const IniFile ini(context.iniPath);
     const PlainIniFile identity(context.iniPath);
@@ -129,12 +147,16 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
         WideString perUser;
         if (perUserIniPath(s, context.executablePath, false, perUser) && perUser.length() < 260 &&
             platform::firstFileExists(perUser)) {
+            if (!isReadable(perUser))
+                return std::nullopt;
             request.jrePath = PlainIniFile(perUser).GetValue(kJre, u"JRE Path");
             fromPerUserFile = true;
         }
     }
     if (!fromPerUserFile)
         request.jrePath = ini.GetValue(kJre, u"JRE Path");
+    // Relative folders are the application's, never the current folder's.
+    request.jrePath = absoluteFrom(context.executableFolder, request.jrePath);
 
     readRuntimeKind(ini, request);
 
@@ -149,7 +171,8 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     s.overrideWorkingDir = isYes(ini.GetValue(kApplication, u"Override WorkingDir"));
     s.systemPath = ini.GetValue(kJre, u"System Path");
     s.libraryPath = ini.GetValue(kJre, u"Library Path");
-    s.pairProduct = ini.GetValue(kApplication, u"Pair Product");
+    s.pairProduct =
+        absoluteFrom(context.executableFolder, ini.GetValue(kApplication, u"Pair Product"));
     s.pairReturnCode = isYes(ini.GetValue(kApplication, u"Pair Return Code"));
     request.pairedProgramAvailable = !s.pairProduct.isEmpty();
     return s;
@@ -171,11 +194,11 @@ void saveJrePath(const Settings& settings, const ProcessContext& context,
                  const WideString& runtimeFolder) {
     const WideString section(kJre), key(u"JRE Path");
     WideString path;
-    if (platform::isNtFamily() && !settings.isService) {
-        // The folder is remembered per user, also without a paired executable: otherwise
-        // the dialog would come back at every start.
-        if (perUserIniPath(settings, context.executablePath, true, path))
-            PlainIniFile(path).SetValue(section, key, runtimeFolder);
+    // Where a per-user file is defined the folder is remembered there, also without a paired
+    // executable: otherwise the dialog would come back at every start.
+    if (platform::isNtFamily() && !settings.isService &&
+        perUserIniPath(settings, context.executablePath, true, path)) {
+        PlainIniFile(path).SetValue(section, key, runtimeFolder);
         WideString pairedIni;
         if (!settings.pairProduct.isEmpty() && iniPathFor(settings.pairProduct, pairedIni) &&
             perUserIniPath(settings, settings.pairProduct, true, path))

@@ -36,8 +36,9 @@ std::optional<Settings> readSettings(const ProcessContext& context);
 JvmSettings readJvmSettings(const ProcessContext& context);
 
 // The per-user INI file of an executable under the settings' product name and code; with
-// `create`, every missing folder above it is made. False when there is no per-user base
-// folder.
+// `create`, every missing folder above it is made. False when there is none: "Product Name"
+// or "Product Code" is empty (the two keys turn remembering on), or there is no per-user
+// base folder.
 bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
                     WideString& path);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "base/basic_string.h"
 
@@ -29,6 +30,12 @@ private:
     struct State;
     State* state_;
 };
+
+// The size of a regular file; nothing when the path is missing or is no regular file.
+std::optional<uint64_t> regularFileSize(const WideString& path);
+
+// True when both paths name one existing file (through links, other spellings or case).
+bool isSameFile(const WideString& a, const WideString& b);
 
 // Create or remove one folder; 0 on success, otherwise the system error code.
 uint32_t createDirectory(const WideString& path);

@@ -33,7 +33,6 @@ bool isNtFamily();
 
 // Starts `program` with no arguments, no inherited handles, this process's environment and
 // current directory. With `wait`, waits for it and returns its exit code; otherwise 0.
-// When it cannot be started, returns 0.
-uint32_t startPairedProgram(const WideString& program, bool wait);
+SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait);
 
 } // namespace noviq::platform

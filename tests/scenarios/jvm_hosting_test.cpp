@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "harness.h"
@@ -93,9 +95,8 @@ TEST(JvmHostingWine, OptionsArgumentsAndEnvironmentArriveExactly) {
     ASSERT_EQ(path.substr(path.size() - tail.size()), tail) << path;
     const std::string oldPath = path.substr(head.size(), path.size() - head.size() - tail.size());
     const std::vector<std::string> expected = {
-        app.expand("-Djava.library.path=C:\\native;{dir}\\;.;") + oldPath +
-            app.expand(";{rt}\\lib"),
-        app.expand("-Djava.class.path={dir}\\lib\\a.jar;"),
+        app.expand("-Djava.library.path=C:\\native;{dir}\\;") + oldPath + app.expand(";{rt}\\lib"),
+        app.expand("-Djava.class.path={dir}\\lib\\a.jar"),
         "-Dscripted.record=" + toWindowsPath(app.dir().path() / "record.txt"),
         "-Dscripted.mode=returns",
         "-Xmx512m",
@@ -127,12 +128,12 @@ TEST(JvmHostingWine, ClassPathAndMainThreadStack) {
         const char* parameters;
         uint64_t stack;
     } cases[] = {
-        {"\\lib\\*.jar", "", "{dir}\\lib\\a.jar;", "-Xss3m -Xss4096k", 4 << 20},
+        {"\\lib\\*.jar", "", "{dir}\\lib\\a.jar", "-Xss3m -Xss4096k", 4 << 20},
         // -Xss2:0:5T: 2% of the free address space, at most 5 MB.
         {"D:\\libs\\x.jar;;\\\\srv\\share\\y.jar;\\lib\\gone.jar", "",
-         "D:\\libs\\x.jar;\\\\srv\\share\\y.jar;", "-Xss2:0:5T", 5 << 20},
-        {"%APP_LIB%\\a.jar", "", "{dir}\\lib\\a.jar;", "", jniDefault}, // absolute once expanded
-        {"%REL_LIB%\\a.jar", "", "{dir}\\lib\\a.jar;", "", jniDefault}, // relative once expanded
+         "D:\\libs\\x.jar;\\\\srv\\share\\y.jar", "-Xss2:0:5T", 5 << 20},
+        {"%APP_LIB%\\a.jar", "", "{dir}\\lib\\a.jar", "", jniDefault}, // absolute once expanded
+        {"%REL_LIB%\\a.jar", "", "{dir}\\lib\\a.jar", "", jniDefault}, // relative once expanded
         {"\\lib\\a.jar", "yes", "{dir}\\lib\\a.jar;{dir}\\tool.exe", "", jniDefault},
         {"", "YES", "{dir}\\tool.exe", "", jniDefault},
     };
@@ -162,6 +163,7 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
         uint32_t exitCode;
         bool detaches;
         const char* jvmFixture = "scripted_jvm.dll";
+        const char* dependencyAt = nullptr; // where the fixture's own dependency is put
     };
     const std::string uncaught =
         "Exception in thread \"main\" java/lang/IllegalStateException: scripted failure";
@@ -170,8 +172,8 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
         "Error: Failed to load Java VM library: {rt}\\bin\\server\\jvm.dll (errno = ";
     const Case cases[] = {
         {"returns", "", "scripted main ran\n", "scripted main to stderr", 0, true},
-        {"throws", "", "scripted main throws\n", uncaught, 0, true},
-        {"throws", "Failure Check=Yes\n", "scripted main throws\n", uncaught, 0, true},
+        {"throws", "", "scripted main throws\n", uncaught, 1, true},
+        {"throws", "Failure Check=Yes\n", "scripted main throws\n", uncaught, 1, true},
         {"exit:-2", "", "", "", 0xFFFFFFFEu, false},
         {"create-fails:-6", "",
          "Error: JNI exception: failed to create the Java VM\r\nReason: invalid arguments.\r\n "
@@ -186,13 +188,27 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
         {"no-main", "", "Error: No main method found in specified class.\r\n \r\n", "", 0xFFFFFFFFu,
          true},
         {"returns", "", loadFailed + "126).\r\n \r\n", "", 0xFFFFFFFFu, false, "needs_absent.dll"},
+        // A library's dependencies come from the runtime's bin folder, never from the
+        // folder the program is started from.
+        {"returns", "", loadFailed + "126).\r\n \r\n", "", 0xFFFFFFFFu, false, "needs_absent.dll",
+         "work"},
+        {"returns", "",
+         "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 127).\r\n \r\n", "",
+         0xFFFFFFFFu, false, "needs_absent.dll", "rt/bin"},
         {"returns", "", loadFailed + "193).\r\n \r\n", "", 0xFFFFFFFFu, false, "pe_i686.dll"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.mode) + " " + c.application + " " + c.jvmFixture);
         ScriptedInstallation app(c.mode, withMain("", "\\lib\\a.jar", c.application), "",
                                  c.jvmFixture);
-        const RunResult result = app.run();
+        RunOptions options;
+        if (c.dependencyAt) {
+            app.dir().copy(windowsFixture("scripted_jvm/absent/absent_dependency.dll"),
+                           std::string(c.dependencyAt) + "/absent_dependency.dll");
+            options.workingDirectory = app.dir().path() / "work";
+            fs::create_directories(options.workingDirectory);
+        }
+        const RunResult result = app.run(options);
         EXPECT_EQ(result.out, app.expand(c.out));
         if (c.errOnce.empty())
             EXPECT_EQ(result.err, "");
@@ -260,31 +276,41 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         return "Virtual Machine Parameters=-Dshow=@input " + parameters + "\n" + kAppsJar;
     };
     const std::string hooks = "input=abort\ninput=exit\n";
+    const std::string showPaths =
+        "Virtual Machine Parameters=-Dshow=java.library.path,@env:PATH,@env:NOVIQ_JVM_HOME\n";
+    // No option holds an empty element or "." (both the current folder to Java), and no
+    // name a search found is expanded again.
     const struct {
         std::string settings;
         std::string expected;               // printed after "args=0\n"
         std::vector<std::string> jars = {}; // copies of apps.jar
+        std::string path = "/usr/bin:/bin";
     } cases[] = {
         {classPath("lib/*.jar"),
-         "prop java.class.path={dir}/lib/a.jar:{dir}/lib/b.jar:\n",
+         "prop java.class.path={dir}/lib/a.jar:{dir}/lib/b.jar\n",
          {"lib/b.jar", "lib/a.jar", "lib/notes.txt"}},
-        {classPath("lib/*"),
-         "prop java.class.path={dir}/lib/.:{dir}/lib/..:{dir}/lib/a.jar:\n",
-         {"lib/a.jar"}},
+        {classPath("lib/*"), "prop java.class.path={dir}/lib/a.jar\n", {"lib/a.jar"}},
+        {classPath("lib/?.jar:lib/p*"),
+         "prop java.class.path={dir}/lib/\xC3\xA9.jar:{dir}/lib/p%GREETING%q.jar\n",
+         {"lib/\xC3\xA9.jar", "lib/p%GREETING%q.jar"}},
         {classPath("lib/gone.jar::/nowhere/x.jar:%APP_HOME%/lib/a.jar"),
-         "prop java.class.path=/nowhere/x.jar:{dir}/lib/a.jar:\n",
+         "prop java.class.path=/nowhere/x.jar:{dir}/lib/a.jar\n",
          {"lib/a.jar"}},
         {classPath("", "yes"), "prop java.class.path={dir}/tool\n"},
         {inputs("-Xmx25P"),
          "input=-Dshow=@input\ninput=-Xmx" + std::to_string(physicalKb / 4) + "K\n" + hooks},
         {inputs("  \"-Dgreeting=hello  there\"   -Dfrom.env=%GREETING%x "),
          "input=-Dshow=@input\ninput=-Dgreeting=hello  there\ninput=-Dfrom.env=hix\n" + hooks},
-        {"Virtual Machine Parameters=-Dshow=java.library.path,@env:PATH,@env:NOVIQ_JVM_HOME\n"
-         "Library Path=/opt/native\nSystem Path=/opt/tools:\n" +
-             std::string(kAppsJar),
-         "prop java.library.path=/opt/native:{dir}/:.:/usr/bin:/bin:" + kJdk +
+        {showPaths + "Library Path=/opt/native\nSystem Path=/opt/tools:\n" + kAppsJar,
+         "prop java.library.path=/opt/native:{dir}/:/usr/bin:/bin:" + kJdk +
              "/lib\nenv PATH=/opt/tools:/usr/bin:/bin:" + kJdk +
              "/bin\nenv NOVIQ_JVM_HOME=" + kJdk + "\n"},
+        // Relative entries are the application's; an empty PATH adds nothing.
+        {showPaths + "Library Path=native:.\nSystem Path=tools\n" + kAppsJar,
+         "prop java.library.path={dir}/native:{dir}/:" + kJdk +
+             "/lib\nenv PATH={dir}/tools:" + kJdk + "/bin\nenv NOVIQ_JVM_HOME=" + kJdk + "\n",
+         {},
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
@@ -293,8 +319,7 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         for (const std::string& jar : c.jars)
             app.dir.copy(appsJar(), jar);
         RunOptions options;
-        options.env = {
-            {"APP_HOME", app.dir.path().string()}, {"GREETING", "hi"}, {"PATH", "/usr/bin:/bin"}};
+        options.env = {{"APP_HOME", app.dir.path().string()}, {"GREETING", "hi"}, {"PATH", c.path}};
         const RunResult result = app.run(options);
         EXPECT_EQ(result.out, app.expand("args=0\n" + c.expected));
         EXPECT_EQ(result.exitCode, 0u) << result.err;
@@ -334,6 +359,49 @@ TEST(JvmHostingLinux, StreamsRedirectedIntoNewFolders) {
     EXPECT_EQ(readFile(app.dir.path() / "elsewhere/err/err.txt")
                   .rfind("Exception in thread \"main\" java.lang.IllegalStateException", 0),
               0u);
+
+    // One file named twice, in two spellings: one stream, nothing written over.
+    JdkInstallation shared("noviq.apps.Throws", std::string(kAppsJar) +
+                                                    "[Application]\nOutput File={dir}/log.txt\n"
+                                                    "Error File={dir}/./log.txt\n");
+    EXPECT_EQ(shared.run().out, "");
+    EXPECT_EQ(readFile(shared.dir.path() / "log.txt")
+                  .rfind("about to throw\nException in thread \"main\" java.lang.IllegalState", 0),
+              0u);
+}
+
+// A file that is no loadable library, or an INI file far too large to be one, ends the start
+// with an error line, never with a crash or a hang.
+TEST(JvmHostingLinux, HostileFilesFailCleanly) {
+    const std::string truncated = readFile(kJdk + "/lib/server/libjvm.so").substr(0, 2 << 20);
+    const struct {
+        const char* name;
+        std::function<void(ScenarioDir&)> prepare;
+        std::string out;
+    } cases[] = {
+        {"truncated library",
+         [&](ScenarioDir& d) { d.write("rt/lib/server/libjvm.so", truncated); },
+         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8).\n \n"},
+        {"FIFO as the library",
+         [](ScenarioDir& d) {
+             d.write("rt/lib/server/keep", "");
+             ASSERT_EQ(mkfifo((d.path() / "rt/lib/server/libjvm.so").c_str(), 0600), 0);
+         },
+         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8).\n \n"},
+        {"INI file over 64 MiB",
+         [](ScenarioDir& d) { fs::resize_file(d.path() / "tool.ini", 65u << 20); },
+         "Error: The INI file {dir}/tool.ini is larger than 64 MB. \n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JdkInstallation app("noviq.apps.Hello", std::string(kAppsJar));
+        app.dir.write("tool.ini", "[Java Runtime Environment]\nJRE Path=rt\nMain Class=Hello\n" +
+                                      std::string(kAppsJar));
+        c.prepare(app.dir);
+        const RunResult result = app.run();
+        EXPECT_EQ(result.out, app.expand(c.out));
+        EXPECT_EQ(result.exitCode, 255u);
+    }
 }
 
 TEST(JvmHostingLinux, StackSizeOfTheJavaMainThreadFollowsXss) {
@@ -367,10 +435,16 @@ TEST(JvmHostingLinux, HowTheRunEnds) {
         {"noviq.apps.Hello", "[Application]\nOutput File={dir}\n", "Hello\n",
          "java.io.FileNotFoundException", 0, 0},
         {"noviq.apps.Exits", "", "", "", 3, 0},
+        // An uncaught exception ends the process with 1, as it does under java.
         {"noviq.apps.Throws", "", "about to throw\n",
-         "java.lang.IllegalStateException: thrown from main", 0, 0},
+         "java.lang.IllegalStateException: thrown from main", 1, 0},
         {"noviq.apps.Throws", "[Application]\nFailure Check=YES\n", "about to throw\n",
-         "java.lang.IllegalStateException: thrown from main", 0, 0},
+         "java.lang.IllegalStateException: thrown from main", 1, 0},
+        // A stack too small for the JVM to start on: the JVM refuses the value itself.
+        {"noviq.apps.Hello", "Virtual Machine Parameters=-Xss16k\n",
+         "\nThe Java thread stack size specified is too small. Specify at least 136k\n"
+         "Error: JNI exception: failed to create the Java VM\nReason: unknown.\n \n",
+         "", 255, 0},
         {"noviq.apps.Lingers", "", "main done\nworker done\n", "", 0, 0.9},
         {"noviq.apps.ExitsLater", "", "main done\n", "", 0, 0},
         {"noviq.apps.ExitsLater", "VM Provider=any\n", "main done\nexiting\n", "", 7, 0.6},

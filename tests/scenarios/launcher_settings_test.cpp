@@ -35,11 +35,13 @@ const Case kCases[] = {
      kNotFound + "(minimum version 1.8) from:"},
     {"DottedFolder", "my.app/tool", kMain + "Minimum Version=11\r\n", "",
      kNotFound + "(minimum version 11.0) from:"},
+    // A relative folder is the application's wherever the program is started from: the
+    // runtime planted in the working folder is never loaded.
     {"RelativeJrePathWithoutOverride", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
-     kNotFound + "(latest version) from:"},
+     "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR).\n"},
     {"RelativeJrePathWithOverride", "app/tool",
      kMain + "JRE Path=jre\r\n[Application]\r\nOverride WorkingDir=YES\r\n", "elsewhere",
-     "Failed to load Java VM library: jre/LIB (errno = ERR).\n"},
+     "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR).\n"},
 };
 
 class LauncherSettings : public testing::TestWithParam<std::tuple<Build, Case>> {};
@@ -56,7 +58,8 @@ TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
         dir.write(std::string(c.installedAs) + ".ini", c.ini);
     // A runtime beside the executable's folder whose library is not a loadable image.
     dir.write(windows ? "app/jre/bin/client/jvm.dll" : "app/jre/lib/client/libjvm.so", "text");
-    std::filesystem::create_directories(dir.path() / "elsewhere");
+    dir.write(windows ? "elsewhere/jre/bin/client/jvm.dll" : "elsewhere/jre/lib/client/libjvm.so",
+              "planted");
 
     RunOptions options;
     // No installed runtime may satisfy these settings: the search sees an empty system folder.
@@ -69,7 +72,10 @@ TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
                                       windows ? "bin\\client\\jvm.dll" : "lib/client/libjvm.so");
     expected = replaceAll(expected, "ERR", windows ? "193" : "8");
     if (windows)
-        expected = replaceAll(replaceAll(expected, "jre/", "jre\\"), "\n", "\r\n");
+        expected = replaceAll(
+            replaceAll(replaceAll(expected, "/", "\\"), "DIR", toWindowsPath(dir.path())), "\n",
+            "\r\n");
+    expected = replaceAll(expected, "DIR", dir.path().string());
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, windows ? 0xFFFFFFFFu : 0xFFu);

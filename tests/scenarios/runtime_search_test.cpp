@@ -353,9 +353,9 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
          "0xC0FFEE42", true, 0xC0FFEE42u},
         {"without Pair Return Code: 0 at once", Source::JrePath, "Pair Product=%PAIR%",
          "pe_i686.dll", "7", true, 0},
-        {"a paired program that cannot start gives 0", Source::JrePath,
+        {"a paired program that cannot start is a failure", Source::JrePath,
          "Pair Product=C:\\no\\such\\program.exe\nPair Return Code=Yes", "pe_i686.dll", "7", false,
-         0},
+         0xFFFFFFFFu},
         {"the 32-bit registry view pairs without a header test", Source::Wow32Key, returnCode, "",
          "42", true, 42},
         {"a 64-bit library is hosted", Source::JrePath, returnCode, "pe_x86_64.dll", "42", false,
@@ -421,22 +421,29 @@ TEST(PairedExecutableLinux, StartsThePairedProgramForA32BitRuntime) {
         std::string application;
         bool started;
         uint32_t exitCode;
+        std::string out = "";
+        const char* installedAt = "pair/program";
     } cases[] = {
         {"32-bit, exit code returned", elf32, "Pair Product=%PAIR%\nPair Return Code=yes", true,
          42},
         {"32-bit, 0 at once", elf32, "Pair Product=%PAIR%", true, 0},
-        {"a paired program that cannot start gives 0", elf32,
-         "Pair Product=/no/such/program\nPair Return Code=Yes", false, 0},
+        {"a paired program that cannot start is a failure", elf32,
+         "Pair Product=/no/such/program\nPair Return Code=Yes", false, 255,
+         "Error: Failed to start the paired program: /no/such/program (errno = 2).\n \n"},
+        // A relative name is the application's; the one in the working folder never runs.
+        {"relative to the executable", elf32, "Pair Product=pair/program\nPair Return Code=yes",
+         true, 42, "", "app/pair/program"},
         {"64-bit is hosted", elf64, "Pair Product=%PAIR%\nPair Return Code=Yes", false, 255},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScenarioDir dir;
         const fs::path record = dir.path() / "record.txt";
-        const fs::path program =
-            dir.write("pair/program",
-                      "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$PWD\" > \"$RECORD\"\nexit 42\n");
+        const fs::path program = dir.write(
+            c.installedAt, "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$PWD\" > \"$RECORD\"\nexit 42\n");
         fs::permissions(program, fs::perms::owner_all);
+        const fs::path planted = dir.write("work/pair/program", "#!/bin/sh\nexit 9\n");
+        fs::permissions(planted, fs::perms::owner_all);
         dir.write("rt/jre/lib/server/libjvm.so", c.library);
         RunOptions options;
         options.env = {{"RECORD", record.string()}};
@@ -446,6 +453,9 @@ TEST(PairedExecutableLinux, StartsThePairedProgramForA32BitRuntime) {
                                            options);
 
         EXPECT_EQ(result.exitCode, c.exitCode) << result.out;
+        if (c.exitCode != 0xFFu || !c.out.empty()) {
+            EXPECT_EQ(result.out, c.out);
+        }
         EXPECT_EQ(recordOf(record, c.started),
                   c.started ? "0|" + (dir.path() / "work").string() + "\n" : "");
     }

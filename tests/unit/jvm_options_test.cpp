@@ -119,18 +119,21 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     const std::u16string runtimeLib = home + platform::kPathSeparator + u"lib";
     const std::u16string runtimeBin = home + platform::kPathSeparator + u"bin";
     const std::u16string l(1, PathConventions::current().listSeparator);
-    const std::u16string old = u"old1" + l + u"old2";
+    // Empty elements and "." name the current folder: they never reach either list.
+    const std::u16string old = u"old1" + l + l + u"." + l + u"old2";
+    const std::u16string kept = u"old1" + l + u"old2";
     const struct {
-        std::u16string libraryPath, systemPath, option, searchPath;
+        std::u16string path, libraryPath, systemPath, option, searchPath;
     } cases[] = {
-        {u"%NOVIQ_JVM_HOME%", u"tools",
-         u"-Djava.library.path=" + home + l + folder + l + u"." + l + old + l + runtimeLib,
-         u"tools" + l + old + l + runtimeBin},
-        {u"", u"tools" + l, u"", u"tools" + l + old + l + runtimeBin},
-        {u"", u"", u"", old + l + runtimeBin},
+        {old, u"%NOVIQ_JVM_HOME%" + l + u"native" + l, u"tools",
+         u"-Djava.library.path=" + home + l + folder + u"native" + l + folder + l + kept + l +
+             runtimeLib,
+         folder + u"tools" + l + kept + l + runtimeBin},
+        {old, u"", u"tools" + l + u"." + l, u"", folder + u"tools" + l + kept + l + runtimeBin},
+        {u"", u".", u"", u"-Djava.library.path=" + folder + l + runtimeLib, runtimeBin},
     };
     for (const auto& c : cases) {
-        platform::setEnvironmentVariable(platform::kSearchPathVariable, wide(old));
+        platform::setEnvironmentVariable(platform::kSearchPathVariable, wide(c.path));
         const NarrowString option = prepareJvmEnvironment(wide(library), wide(c.libraryPath),
                                                           wide(c.systemPath), wide(folder));
         EXPECT_EQ(u16(widen(option)), c.option);

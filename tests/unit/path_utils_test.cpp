@@ -50,7 +50,7 @@ TEST(TokenizeCommandLine, GroupsQuotesWithoutEscapes) {
         {u"\"a\"b", {u"a", u"b"}},
         {u"\"\"", {u""}},
         {u" x", {u"", u"x"}},
-        {u"a\tb c", {u"a\tb", u"c"}},
+        {u"tool.exe\tfirst\t\"x y\"\t c", {u"tool.exe", u"first", u"x y", u"c"}}, // tabs separate
         {u"a\\\"b\" c", {u"a\\\"b\"", u"c"}},
         {u"", {}},
         {u"a   ", {u"a"}},

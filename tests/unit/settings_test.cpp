@@ -105,35 +105,49 @@ TEST(Settings, ExactAndCaseBlindValues) {
 
 TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
     test::TempFolder config;
-    const WideString variable = platform::kPathSeparator == u'\\' ? u"APPDATA" : u"XDG_CONFIG_HOME";
-    const auto saved = platform::environmentVariable(variable, 4096);
     // A fresh account: not even the per-user base folder exists yet.
-    platform::setEnvironmentVariable(variable, wide(config.path() / "fresh" / "config"));
+    const test::ScopedEnvironmentVariable base(
+        platform::kPathSeparator == u'\\' ? u"APPDATA" : u"XDG_CONFIG_HOME",
+        wide(config.path() / "fresh" / "config"));
 
     SettingsFile file;
+    // A relative folder is the application's, never the current folder's.
+    const std::u16string mainJre = u16(file.context().executableFolder) + u"main-jre";
     const std::string identity =
         "[Product Information]\nProduct Name=Acme: Tools/Pro*\nProduct Code=7\n";
     file.write(identity + jre("JRE Path=main-jre\n"));
     const std::optional<Settings> noUserFile = file.read();
     ASSERT_TRUE(noUserFile);
-    EXPECT_EQ(u16(noUserFile->runtime.jrePath), u"main-jre");
+    EXPECT_EQ(u16(noUserFile->runtime.jrePath), mainJre);
 
     // Saving creates the per-user folders, named without the characters a folder can't hold.
-    saveJrePath(*noUserFile, file.context(), u"chosen-jre");
+    const std::u16string chosen = u16(wide(config.path() / "chosen-jre"));
+    saveJrePath(*noUserFile, file.context(), wide(chosen));
     WideString perUser;
     ASSERT_TRUE(perUserIniPath(*noUserFile, file.context().executablePath, false, perUser));
     EXPECT_NE(u16(perUser).find(u"Acme ToolsPro"), std::u16string::npos);
-    EXPECT_EQ(u16(file.read()->runtime.jrePath), u"chosen-jre"); // the file just written
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), chosen); // the file just written
 
     // An existing per-user file decides even with an empty value; services ignore it.
     PlainIniFile(perUser).SetValue(u"Java Runtime Environment", u"JRE Path", u"");
     EXPECT_EQ(u16(file.read()->runtime.jrePath), u"");
 
     file.write(identity + jre("JRE Path=main-jre\n") + "[Application]\nApplication Type=service\n");
-    EXPECT_EQ(u16(file.read()->runtime.jrePath), u"main-jre");
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), mainJre);
 
-    if (saved)
-        platform::setEnvironmentVariable(variable, *saved);
+    // Without both names there is no per-user file: a name any program may use, such as the
+    // base folder's app.ini, is neither read nor written.
+    std::ofstream(config.path() / "fresh" / "config" / "app.ini")
+        << "[Java Runtime Environment]\nJRE Path=\n";
+    for (const std::string& partial :
+         {std::string(), std::string("[Product Information]\nProduct Code=7\n"),
+          std::string("[Product Information]\nProduct Name=Acme: Tools/Pro*\n")}) {
+        file.write(partial + jre("JRE Path=main-jre\n"));
+        const std::optional<Settings> settings = file.read();
+        ASSERT_TRUE(settings);
+        EXPECT_EQ(u16(settings->runtime.jrePath), mainJre);
+        EXPECT_FALSE(perUserIniPath(*settings, file.context().executablePath, true, perUser));
+    }
 }
 
 } // namespace

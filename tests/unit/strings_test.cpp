@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "base/format.h"
-#include "common/messages.h"
 #include "base/string_list.h"
+#include "common/messages.h"
 #include "common/text.h"
+#include "platform/path_style.h"
 #include "test_support.h"
 
 namespace noviq {
@@ -103,10 +104,14 @@ TEST(Messages, ReportedLinesAndTemplatesHaveTheirExactShape) {
     ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed, 0x80070005u);
     std::string out = testing::internal::GetCapturedStdout();
     std::erase(out, '\r'); // text mode on Windows
-    EXPECT_EQ(out,
-              "Error: Main class was not specified in INI file. \n"
-              "Error: Windows exception: failed to get the module path (errno = -2147024891).\n"
-              " \n");
+    // Each system names itself in its system-error line.
+    const std::string system =
+        platform::kPathSeparator == u'\\' ? "Windows exception" : "System error";
+    EXPECT_EQ(out, "Error: Main class was not specified in INI file. \n"
+                   "Error: " +
+                       system +
+                       ": failed to get the module path (errno = -2147024891).\n"
+                       " \n");
 
     // Other texts show in the lines the scenarios check; ids outside the table have none.
     EXPECT_TRUE(LoadMessage(static_cast<MessageId>(231)).isEmpty());

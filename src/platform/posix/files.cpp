@@ -28,13 +28,28 @@ bool firstFileExists(const WideString& path) {
 
 namespace {
 
-// "*" matches any run of characters, "?" any one; every other character, "[" and "\"
-// included, stands for itself, as in a Windows file search.
+// The bytes of the UTF-8 character that starts at text[i] (a stray byte counts as one).
+size_t characterLength(const char* text, size_t i, size_t length) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (i + n > length)
+        return 1;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 1;
+    return n;
+}
+
+// "*" matches any run of characters, "?" any one character (not one byte of it); every
+// other character, "[" and "\" included, stands for itself, as in a Windows file search.
 bool matchesWildcards(const std::string& pattern, const char* name) {
     size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
     const size_t length = std::strlen(name);
     while (n < length) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += characterLength(name, n, length);
+        } else if (p < pattern.size() && pattern[p] == name[n]) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -42,7 +57,8 @@ bool matchesWildcards(const std::string& pattern, const char* name) {
             starN = n;
         } else if (starP != std::string::npos) {
             p = starP + 1;
-            n = ++starN;
+            starN += characterLength(name, starN, length);
+            n = starN;
         } else {
             return false;
         }
@@ -97,6 +113,19 @@ bool DirectorySearch::next(WideString& name) {
         return false;
     name = widen(state_->names[state_->next++].c_str());
     return true;
+}
+
+std::optional<uint64_t> regularFileSize(const WideString& path) {
+    struct stat st;
+    if (stat(narrow(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool isSameFile(const WideString& a, const WideString& b) {
+    struct stat first, second;
+    return stat(narrow(a).c_str(), &first) == 0 && stat(narrow(b).c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 uint32_t createDirectory(const WideString& path) {

@@ -11,7 +11,7 @@
 
 namespace noviq::platform {
 
-SystemResult<void*> loadLibraryForever(const WideString& path) {
+SystemResult<void*> loadLibraryForever(const WideString& path, const WideString&) {
     const NarrowString file = narrow(path);
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle) {
@@ -20,6 +20,10 @@ SystemResult<void*> loadLibraryForever(const WideString& path) {
     }
     return handle;
 }
+
+// The Linux loader searches the current folder only through an empty element of
+// LD_LIBRARY_PATH, which is the user's own choice.
+void excludeCurrentFolderFromLibrarySearch() {}
 
 SystemResult<void*> findLibrarySymbol(void* library, const char* name) {
     dlerror();

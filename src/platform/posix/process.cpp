@@ -72,7 +72,7 @@ bool isNtFamily() {
     return true;
 }
 
-uint32_t startPairedProgram(const WideString& program, bool wait) {
+SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) {
     const NarrowString path = narrow(program);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
     // Only the standard three descriptors reach the child, also those the launcher's own
@@ -83,8 +83,10 @@ uint32_t startPairedProgram(const WideString& program, bool wait) {
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0 || !wait)
-        return 0;
+    if (rc != 0)
+        return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));
+    if (!wait)
+        return 0u;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

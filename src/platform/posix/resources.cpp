@@ -16,6 +16,9 @@ constexpr Entry kMessages[] = {
 } // namespace
 
 WideString loadStringResource(int32_t id) {
+    // The shared wording of system errors names Windows; this build names its own system.
+    if (id == 202)
+        return WideString(u"System error: %s (errno = %d).\n");
     for (const Entry& entry : kMessages)
         if (entry.id == id)
             return WideString(entry.text);

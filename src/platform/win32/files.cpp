@@ -42,6 +42,37 @@ bool DirectorySearch::next(WideString& name) {
     return true;
 }
 
+std::optional<uint64_t> regularFileSize(const WideString& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(w(path), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+namespace {
+
+bool fileIdentity(const WideString& path, BY_HANDLE_FILE_INFORMATION& info) {
+    // No access asked: the identity can be read even while another stream writes the file.
+    const ScopedKernelHandle file(
+        CreateFileW(w(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info);
+}
+
+} // namespace
+
+bool isSameFile(const WideString& a, const WideString& b) {
+    const DWORD saved = GetLastError();
+    BY_HANDLE_FILE_INFORMATION first, second;
+    const bool same = fileIdentity(a, first) && fileIdentity(b, second) &&
+                      first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+                      first.nFileIndexHigh == second.nFileIndexHigh &&
+                      first.nFileIndexLow == second.nFileIndexLow;
+    SetLastError(saved);
+    return same;
+}
+
 uint32_t createDirectory(const WideString& path) {
     return CreateDirectoryW(w(path), nullptr) ? 0 : GetLastError();
 }

@@ -58,21 +58,21 @@ bool isNtFamily() {
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-uint32_t startPairedProgram(const WideString& program, bool wait) {
+SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) {
     STARTUPINFOW startup{};
     PROCESS_INFORMATION info{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info))
-        return 0;
+        return SystemResult<uint32_t>::failure(GetLastError());
     ScopedKernelHandle process(info.hProcess);
     ScopedKernelHandle thread(info.hThread);
     if (!wait)
-        return 0;
+        return 0u;
     WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
-    return code;
+    return static_cast<uint32_t>(code);
 }
 
 } // namespace noviq::platform
