@@ -112,6 +112,17 @@ TEST(CreateParentFolders, CreatesEveryFolderAboveTheFile) {
     const auto blocked = folder.path() / "blocker" / "sub" / "f.txt";
     EXPECT_NE(createParentFolders(test::wide(blocked)), 0u);
 
+    // A failure takes back only what this call made: a folder that was there before stays,
+    // even an empty one.
+    std::filesystem::create_directories(folder.path() / "kept");
+    const std::string tooLong(300, 'n'); // no file system takes a name this long
+    EXPECT_NE(createParentFolders(test::wide(folder.path() / "kept" / tooLong / "f.txt")), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "kept"));
+    EXPECT_NE(createParentFolders(test::wide(folder.path() / "kept" / "made" / tooLong / "f.txt")),
+              0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "kept"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "kept" / "made"));
+
     EXPECT_EQ(createParentFolders(WideString()), platform::kErrorInvalidParameter);
 }
 
