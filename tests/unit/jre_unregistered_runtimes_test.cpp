@@ -49,12 +49,7 @@ protected:
         outside_.write("jdk-21/release", "JAVA_VERSION=\"21.0.1\"\n");
         fs::create_directory_symlink(outside_.path() / "jdk-21", root_.path() / "jdk-21-link");
 
-        saved_ = platform::environmentVariable(u"NOVIQ_JVM_ROOT", 4096);
-        platform::setEnvironmentVariable(u"NOVIQ_JVM_ROOT", test::wide(root_.path()));
-    }
-    void TearDown() override {
-        if (platform::kPathSeparator == u'/')
-            platform::setEnvironmentVariable(u"NOVIQ_JVM_ROOT", saved_ ? *saved_ : WideString());
+        root_variable_.emplace(u"NOVIQ_JVM_ROOT", test::wide(root_.path()));
     }
 
     std::u16string home(const std::string& name) const {
@@ -62,7 +57,7 @@ protected:
     }
 
     test::TempFolder root_, outside_;
-    std::optional<WideString> saved_;
+    std::optional<test::ScopedEnvironmentVariable> root_variable_;
 };
 
 // Each runtime folder appears once, under the vendor key its release file and layout give,

@@ -111,7 +111,6 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
 
 // The search path variable is shared by the whole test program: it is put back afterwards.
 TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
-    const auto saved = platform::environmentVariable(platform::kSearchPathVariable, 32767);
     const std::u16string folder = onWindows() ? u"C:\\app\\" : u"/opt/app/";
     const std::u16string library =
         onWindows() ? u"C:\\rt\\bin\\server\\jvm.dll" : u"/opt/rt/lib/server/libjvm.so";
@@ -133,14 +132,13 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
         {u"", u".", u"", u"-Djava.library.path=" + folder + l + runtimeLib, runtimeBin},
     };
     for (const auto& c : cases) {
-        platform::setEnvironmentVariable(platform::kSearchPathVariable, wide(c.path));
+        const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, wide(c.path));
         const NarrowString option = prepareJvmEnvironment(wide(library), wide(c.libraryPath),
                                                           wide(c.systemPath), wide(folder));
         EXPECT_EQ(u16(widen(option)), c.option);
         EXPECT_EQ(u16(*platform::environmentVariable(platform::kSearchPathVariable, 32767)),
                   c.searchPath);
     }
-    platform::setEnvironmentVariable(platform::kSearchPathVariable, saved ? *saved : u"");
 }
 
 TEST(DecodeModifiedUtf8, JavasOwnEncodingToUtf16) {
