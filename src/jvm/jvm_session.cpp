@@ -223,8 +223,9 @@ JvmSession::MainOutcome JvmSession::mainThreadBody(const JvmOptions& options,
     return threw ? MainOutcome::Threw : MainOutcome::Returned;
 }
 
-std::optional<int32_t> JvmSession::callStatic(const WideString& mainClass, const StaticCall& call,
-                                              bool keepAttached) const {
+std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainClass,
+                                                       const StaticCall& call,
+                                                       bool keepAttached) const {
     JavaVM* vm = this->vm();
     if (!vm)
         return std::nullopt;
@@ -232,7 +233,7 @@ std::optional<int32_t> JvmSession::callStatic(const WideString& mainClass, const
     if (vm->AttachCurrentThread(&attached, nullptr) != JNI_OK)
         return std::nullopt;
     JNIEnv* env = static_cast<JNIEnv*>(attached);
-    auto finish = [&](std::optional<int32_t> result) {
+    auto finish = [&](std::optional<StaticCallResult> result) {
         describePendingException(env);
         if (!keepAttached)
             vm->DetachCurrentThread();
@@ -242,24 +243,34 @@ std::optional<int32_t> JvmSession::callStatic(const WideString& mainClass, const
     jclass type = findMainClass(env, mainClass);
     if (!type)
         return finish(std::nullopt);
-    jmethodID method = env->GetStaticMethodID(type, call.name, call.signature);
+    jmethodID method = nullptr;
+    const char* signature = nullptr;
+    for (const char* candidate : call.signatures) {
+        if (method)
+            break;
+        env->ExceptionClear(); // the last failed lookup stays pending, to be described
+        method = env->GetStaticMethodID(type, call.name, candidate);
+        signature = candidate;
+    }
     if (!method)
         return finish(std::nullopt);
     jobjectArray arguments = nullptr;
     if (call.arguments && !(arguments = newJavaStringArray(env, *call.arguments)))
         return finish(std::nullopt);
 
+    StaticCallResult result;
+    const size_t length = std::strlen(signature);
+    result.returnsInt = length > 0 && signature[length - 1] == 'I';
     if (call.beforeCall)
-        call.beforeCall();
-    const size_t length = std::strlen(call.signature);
-    int32_t result = 0;
-    if (length > 0 && call.signature[length - 1] == 'I')
-        result = arguments ? env->CallStaticIntMethod(type, method, arguments)
-                           : env->CallStaticIntMethod(type, method);
+        call.beforeCall(result.returnsInt);
+    if (result.returnsInt)
+        result.value = arguments ? env->CallStaticIntMethod(type, method, arguments)
+                                 : env->CallStaticIntMethod(type, method);
     else if (arguments)
         env->CallStaticVoidMethod(type, method, arguments);
     else
         env->CallStaticVoidMethod(type, method);
+    result.threw = env->ExceptionCheck() == JNI_TRUE;
     return finish(result);
 }
 

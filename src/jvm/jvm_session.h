@@ -8,6 +8,7 @@
 #include <functional>
 #include <jni.h>
 #include <optional>
+#include <vector>
 
 #include "base/basic_string.h"
 #include "base/string_list.h"
@@ -48,9 +49,17 @@ struct MainCall {
 // A static method of the main class called on an attached thread of its own.
 struct StaticCall {
     const char* name;
-    const char* signature; // "()V", "([Ljava/lang/String;)V" or "([Ljava/lang/String;)I"
+    // Tried in order, the first the class has is called: "()V", "([Ljava/lang/String;)V" or
+    // "([Ljava/lang/String;)I".
+    std::vector<const char*> signatures;
     const StringList* arguments = nullptr; // the String[] argument, when the signature has one
-    std::function<void()> beforeCall;      // runs once the method is found; may be empty
+    std::function<void(bool returnsInt)> beforeCall; // once the method is found; may be empty
+};
+
+struct StaticCallResult {
+    int32_t value = 0; // 0 for void
+    bool returnsInt = false;
+    bool threw = false;
 };
 
 class JvmSession {
@@ -71,10 +80,10 @@ public:
     MainOutcome runMain(const JvmOptions& options, const MainCall& call);
 
     // Calls a static method of the main class on the calling thread, attached for the call
-    // (and detached after it unless `keepAttached`). The int result, 0 for void; nothing
-    // when no JVM runs or the method cannot be called. An exception it throws is described.
-    std::optional<int32_t> callStatic(const WideString& mainClass, const StaticCall& call,
-                                      bool keepAttached) const;
+    // (and detached after it unless `keepAttached`). Nothing when no JVM runs or the method
+    // cannot be called. An exception it throws, or the failed lookup, is described.
+    std::optional<StaticCallResult> callStatic(const WideString& mainClass, const StaticCall& call,
+                                               bool keepAttached) const;
 
     // Waits until every non-daemon Java thread has ended, then ends the JVM.
     void destroy();

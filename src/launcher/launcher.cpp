@@ -20,8 +20,9 @@ bool Launcher::initialize() {
     settings_ = readSettings(*context_);
     if (!settings_)
         return false;
-    if (!instances_.setup(context_->executablePath))
-        return false;
+    // Never between services: a service manager starts each service once.
+    instances_.setup(context_->executablePath, settings_->singleInstance && !settings_->isService,
+                     *this);
     if (instances_.role() == SingleInstance::Role::Later)
         return true; // a later start hands over; it needs no runtime
     if (settings_->overrideWorkingDir)
@@ -105,12 +106,29 @@ int32_t Launcher::runJava(const StringList& startParameters) {
 }
 
 void Launcher::stop() {
-    session_.callStatic(settings_->mainClass, StaticCall{"stop", "()V", nullptr, nullptr},
+    session_.callStatic(settings_->mainClass, StaticCall{"stop", {"()V"}, nullptr, nullptr},
                         settings_->runtime.ibmMayRun());
+}
+
+void Launcher::serve(const StringList& arguments, platform::InstanceReply& reply) {
+    // A void secondaryMain answers as soon as it is called; an int one with its result, or
+    // with 1 when it throws, as an uncaught exception ends a run.
+    const StaticCall call{"secondaryMain",
+                          {"([Ljava/lang/String;)V", "([Ljava/lang/String;)I"},
+                          &arguments,
+                          [&reply](bool returnsInt) {
+                              if (!returnsInt)
+                                  reply.send(0);
+                          }};
+    const std::optional<StaticCallResult> result =
+        session_.callStatic(settings_->mainClass, call, settings_->runtime.ibmMayRun());
+    if (result && result->returnsInt)
+        reply.send(result->threw ? 1 : result->value);
 }
 
 void Launcher::shutdown() {
     session_.destroy();
+    instances_.shutdown();
 }
 
 } // namespace noviq

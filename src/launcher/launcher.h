@@ -14,7 +14,7 @@
 
 namespace noviq {
 
-class Launcher final : public ServiceApplication {
+class Launcher final : public ServiceApplication, public InstanceRequestHandler {
 public:
     // In this order: initialize(), run() (or the service), shutdown().
     bool initialize();
@@ -22,6 +22,9 @@ public:
     int32_t run(const StringList& startParameters) override;
     void stop() override;
     void shutdown();
+
+    // A later start's request: the main class's secondaryMain with its arguments.
+    void serve(const StringList& arguments, platform::InstanceReply& reply) override;
 
     bool isService() const { return settings_ && settings_->isService; }
     bool omitServiceName() const { return settings_ && settings_->omitServiceName; }

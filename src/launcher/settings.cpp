@@ -138,6 +138,8 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
         s.omitServiceName = !ini.GetValue(kApplication, u"Omit Service Name").isEmpty();
     }
 
+    s.singleInstance = ini.GetValue(kApplication, u"Single Instance") == u"yes";
+
     splitAtSeparator(ini.GetValue(kJre, u"Preferred versions"), u";", request.preferredVersions);
 
     // A folder the user chose is remembered per user; once that file exists it decides,

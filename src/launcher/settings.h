@@ -17,6 +17,7 @@ struct Settings {
     WideString productCode;
     bool isService = false;
     bool omitServiceName = false;
+    bool singleInstance = false; // "Single Instance" is "yes"
     RuntimeRequest runtime;
     WideString mainClass; // slash-separated
     bool failureCheck = false;
