@@ -1,6 +1,8 @@
 // Message lookup and the single error-reporting path.
 #include "common/messages.h"
 
+#include <atomic>
+
 #include "common/text.h"
 #include "platform/console.h"
 #include "platform/resources.h"
@@ -11,10 +13,24 @@ WideString LoadMessage(MessageId id) {
     return platform::loadStringResource(static_cast<int32_t>(id));
 }
 
+namespace {
+
+std::atomic<ErrorLineSink*> errorLineSink{nullptr};
+
+} // namespace
+
+void redirectErrorLines(ErrorLineSink* sink) {
+    errorLineSink.store(sink, std::memory_order_release);
+}
+
 void ReportError(const WideString& message) {
     WideString line(u"Error: ");
     line += message;
     line += u" \n";
+    if (ErrorLineSink* sink = errorLineSink.load(std::memory_order_acquire)) {
+        sink->write(line);
+        return;
+    }
     const NarrowString bytes = narrow(line);
     platform::writeStandardOutput(bytes.c_str(), bytes.length());
 }

@@ -26,6 +26,18 @@ template <class... Args> WideString FormatById(MessageId id, const Args&... args
     return Format(templateText, args...);
 }
 
+// Where error lines go instead of standard output (a service has no console).
+class ErrorLineSink {
+public:
+    virtual void write(const WideString& line) = 0;
+
+protected:
+    ~ErrorLineSink() = default;
+};
+
+// From now on every error line goes to the sink (null: standard output again); any thread.
+void redirectErrorLines(ErrorLineSink* sink);
+
 // Writes "Error: <message> \n" to standard output in the process's 8-bit code page.
 void ReportError(const WideString& message);
 template <class... Args> void ReportError(const WideString& templateText, const Args&... args) {

@@ -274,6 +274,15 @@ std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainCla
     return finish(result);
 }
 
+void JvmSession::exitJava(int32_t status) const {
+    JavaVM* vm = this->vm();
+    void* attached = nullptr;
+    if (!vm || vm->AttachCurrentThread(&attached, nullptr) != JNI_OK)
+        return;
+    callSystemExit(static_cast<JNIEnv*>(attached), status);
+    vm->DetachCurrentThread();
+}
+
 void JvmSession::destroy() {
     // Other threads may still call into Java while the non-daemon threads finish.
     if (JavaVM* vm = this->vm()) {

@@ -85,6 +85,10 @@ public:
     std::optional<StaticCallResult> callStatic(const WideString& mainClass, const StaticCall& call,
                                                bool keepAttached) const;
 
+    // Calls System.exit(status) on the calling thread, attached for it; a JVM that honours it
+    // ends the process. Nothing when no JVM runs.
+    void exitJava(int32_t status) const;
+
     // Waits until every non-daemon Java thread has ended, then ends the JVM.
     void destroy();
 

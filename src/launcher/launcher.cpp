@@ -17,6 +17,9 @@ bool Launcher::initialize() {
     context_ = readProcessContext();
     if (!context_)
         return false;
+    serviceMode_ = configuredAsService(*context_);
+    if (serviceMode_)
+        service_.captureErrors();
     settings_ = readSettings(*context_);
     if (!settings_)
         return false;
@@ -36,6 +39,11 @@ bool Launcher::chooseRuntime() {
     if (runtime_)
         return true;
 
+    if (serviceMode_) {
+        // Nobody could answer a prompt: the service would hang in it.
+        ReportError(notFoundMessage(request));
+        return false;
+    }
     auto libraryIn = [type = request.jvmType](const WideString& folder) {
         return resolveJvmLibrary(withTrailingSeparator(folder), type).path;
     };
@@ -57,7 +65,7 @@ bool Launcher::chooseRuntime() {
     return true;
 }
 
-int32_t Launcher::run(const StringList& startParameters) {
+int32_t Launcher::run() {
     if (runtime_ && runtime_->is32Bit) {
         // The paired executable runs instead of the JVM; it gets no arguments.
         const platform::SystemResult<uint32_t> code =
@@ -71,19 +79,51 @@ int32_t Launcher::run(const StringList& startParameters) {
     }
     if (instances_.role() == SingleInstance::Role::Later)
         return instances_.handOver(context_->arguments);
-    return runJava(startParameters);
+    return runJava(StringList(), NarrowStringList(), nullptr);
 }
 
-int32_t Launcher::runJava(const StringList& startParameters) {
+int32_t Launcher::runAsService(bool started) {
+    return service_.run(*this, started, settings_ && settings_->omitServiceName);
+}
+
+int32_t Launcher::runService(const StringList& startParameters,
+                             const NarrowStringList& extraJvmOptions, ServiceProgress& progress) {
+    const int32_t status = runJava(startParameters, extraJvmOptions, &progress);
+    // The service has stopped only once the application's threads are done.
+    session_.destroy();
+    return status;
+}
+
+bool Launcher::callStop() {
+    return session_
+        .callStatic(settings_->mainClass, StaticCall{"stop", {"()V"}, nullptr, nullptr},
+                    settings_->runtime.ibmMayRun())
+        .has_value();
+}
+
+void Launcher::exitJava(int32_t status) {
+    session_.exitJava(status);
+}
+
+int32_t Launcher::runJava(const StringList& startParameters,
+                          const NarrowStringList& extraJvmOptions, ServiceProgress* progress) {
     const NarrowString libraryPathOption =
         prepareJvmEnvironment(runtime_->jvmLibraryPath, settings_->libraryPath,
                               settings_->systemPath, context_->executableFolder);
     if (!session_.load(runtime_->jvmLibraryPath, runtimeProgramFolder(runtime_->jvmLibraryPath)))
         return -1;
-    const std::optional<JvmOptions> options =
+    std::optional<JvmOptions> options =
         buildJvmOptions(readJvmSettings(*context_), context_->executablePath, libraryPathOption);
     if (!options)
         return -1; // without a class path the JVM would load classes from the current folder
+    if (!extraJvmOptions.isEmpty()) {
+        NarrowStringList all = extraJvmOptions;
+        for (const NarrowString& option : options->options)
+            all.add(option);
+        options->options = all;
+    }
+    if (progress && !progress->mayCreateJvm())
+        return 0; // a stop request came before the JVM: the start is cancelled
 
     MainCall call;
     call.mainClass = settings_->mainClass;
@@ -91,7 +131,11 @@ int32_t Launcher::runJava(const StringList& startParameters) {
         for (const WideString& argument : list)
             call.arguments.add(argument);
     call.keepMainThreadAttached = settings_->runtime.ibmMayRun();
-    call.beforeMain = [this] { instances_.signalReady(); };
+    call.beforeMain = [this, progress] {
+        instances_.signalReady();
+        if (progress)
+            progress->mainEntered();
+    };
     if (settings_->failureCheck)
         call.mainThrew = [](const WideString& trace) { return presentException(trace); };
     switch (session_.runMain(*options, call)) {
@@ -103,11 +147,6 @@ int32_t Launcher::runJava(const StringList& startParameters) {
         break;
     }
     return -1;
-}
-
-void Launcher::stop() {
-    session_.callStatic(settings_->mainClass, StaticCall{"stop", {"()V"}, nullptr, nullptr},
-                        settings_->runtime.ibmMayRun());
 }
 
 void Launcher::serve(const StringList& arguments, platform::InstanceReply& reply) {

@@ -14,30 +14,37 @@
 
 namespace noviq {
 
-class Launcher final : public ServiceApplication, public InstanceRequestHandler {
+class Launcher final : private ServiceApplication, private InstanceRequestHandler {
 public:
-    // In this order: initialize(), run() (or the service), shutdown().
+    // In this order: initialize(), then run() or runAsService(), then shutdown().
     bool initialize();
-    int32_t run() { return run(StringList()); }
-    int32_t run(const StringList& startParameters) override;
-    void stop() override;
+    int32_t run();
+    // `started`: what initialize() returned; a service reports a failed start too.
+    int32_t runAsService(bool started);
     void shutdown();
 
-    // A later start's request: the main class's secondaryMain with its arguments.
-    void serve(const StringList& arguments, platform::InstanceReply& reply) override;
-
-    bool isService() const { return settings_ && settings_->isService; }
-    bool omitServiceName() const { return settings_ && settings_->omitServiceName; }
+    bool isService() const { return serviceMode_; }
 
 private:
     bool chooseRuntime();
-    int32_t runJava(const StringList& startParameters);
+    int32_t runJava(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
+                    ServiceProgress* progress);
+
+    // As a service.
+    int32_t runService(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
+                       ServiceProgress& progress) override;
+    bool callStop() override;
+    void exitJava(int32_t status) override;
+    // A later start's request: the main class's secondaryMain with its arguments.
+    void serve(const StringList& arguments, platform::InstanceReply& reply) override;
 
     std::optional<ProcessContext> context_;
+    bool serviceMode_ = false;
     std::optional<Settings> settings_;
     std::optional<RuntimeChoice> runtime_;
     SingleInstance instances_;
     JvmSession session_;
+    ServiceModule service_;
 };
 
 } // namespace noviq

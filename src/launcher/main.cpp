@@ -4,23 +4,20 @@
 #include "launcher/launcher.h"
 #include "platform/library.h"
 #include "platform/text.h"
-#include "service/service_module.h"
 
 namespace noviq {
 
 int32_t launcherMain() {
     endProcessOnAllocationFailure();
     Launcher launcher;
-    ServiceModule service;
     platform::setThreadLocaleToSystemDefault();
     platform::excludeCurrentFolderFromLibrarySearch();
+    const bool started = launcher.initialize();
     int32_t result = -1;
-    if (launcher.initialize()) {
-        if (!launcher.isService())
-            result = launcher.run();
-        else if (service.attach(launcher, launcher.omitServiceName()))
-            result = service.runDispatcher();
-    }
+    if (launcher.isService())
+        result = launcher.runAsService(started);
+    else if (started)
+        result = launcher.run();
     launcher.shutdown();
     return result;
 }

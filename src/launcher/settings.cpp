@@ -35,9 +35,13 @@ WideString folderNameOf(const WideString& productName) {
 // profile reader holds a whole file in memory.
 constexpr uint64_t kIniFileLimitMb = 64;
 
-bool isReadable(const WideString& iniPath) {
+bool isReadableQuietly(const WideString& iniPath) {
     const std::optional<uint64_t> size = platform::regularFileSize(iniPath);
-    if (size && *size > kIniFileLimitMb * 1024 * 1024) {
+    return !size || *size <= kIniFileLimitMb * 1024 * 1024;
+}
+
+bool isReadable(const WideString& iniPath) {
+    if (!isReadableQuietly(iniPath)) {
         ReportError(LoadMessage(MessageId::IniFileTooLarge), iniPath,
                     static_cast<int32_t>(kIniFileLimitMb));
         return false;
@@ -178,6 +182,11 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     s.pairReturnCode = isYes(ini.GetValue(kApplication, u"Pair Return Code"));
     request.pairedProgramAvailable = !s.pairProduct.isEmpty();
     return s;
+}
+
+bool configuredAsService(const ProcessContext& context) {
+    return !context.iniPath.isEmpty() && isReadableQuietly(context.iniPath) &&
+           IniFile(context.iniPath).GetValue(kApplication, u"Application Type") == u"service";
 }
 
 JvmSettings readJvmSettings(const ProcessContext& context) {

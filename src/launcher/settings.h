@@ -33,6 +33,10 @@ struct Settings {
 // silently, when the executable has no INI file name.
 std::optional<Settings> readSettings(const ProcessContext& context);
 
+// Whether the INI file asks for a service, known before (and whatever) the rest of the
+// settings say, so that a service's own failures reach the service manager.
+bool configuredAsService(const ProcessContext& context);
+
 // The settings that shape the JVM, from the context's INI file.
 JvmSettings readJvmSettings(const ProcessContext& context);
 

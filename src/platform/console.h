@@ -1,4 +1,4 @@
-// The process's standard output, as the launcher's error lines use it.
+// The process's standard output and error, as the launcher's error lines use them.
 #pragma once
 
 #include <cstdint>
@@ -8,5 +8,7 @@ namespace noviq::platform {
 // Writes bytes to standard output through the C runtime (text mode on Windows, so "\n"
 // leaves as CR LF) and flushes; failures are ignored.
 void writeStandardOutput(const char* bytes, int32_t length);
+// The same for standard error.
+void writeStandardError(const char* bytes, int32_t length);
 
 } // namespace noviq::platform

@@ -12,6 +12,35 @@ using ThreadBody = uint32_t (*)(void* context);
 // False, with nothing run, when the thread cannot be created.
 bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t& exitCode);
 
+// Runs body(context) on a new thread of the system's default stack size and returns at once;
+// nothing waits for the thread. False, with nothing run, when it cannot be created.
+bool startDetachedThread(ThreadBody body, void* context);
+
+// A lock for state that several threads change.
+class Mutex {
+public:
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+    void lock();
+    void unlock();
+
+private:
+    alignas(8) unsigned char storage_[64]; // the system's lock object
+};
+
+class MutexLock {
+public:
+    explicit MutexLock(Mutex& mutex) : mutex_(mutex) { mutex_.lock(); }
+    ~MutexLock() { mutex_.unlock(); }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+
+private:
+    Mutex& mutex_;
+};
+
 // Blocks the calling thread for good; the process ends around it.
 [[noreturn]] void sleepForever();
 

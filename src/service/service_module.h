@@ -1,32 +1,79 @@
-// Running the launcher as a service: the dispatcher, and the application it runs and stops.
+// Running the launcher as a service: the application it runs and stops, the order of the
+// service's states, and where its errors go.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "base/string_list.h"
+#include "common/messages.h"
+#include "jvm/jvm_session.h"
+#include "platform/service_host.h"
 
 namespace noviq {
 
-// What a service runs: the application with the service's start parameters, and the stop
-// request from the service manager.
+// What the application tells the service while it starts.
+class ServiceProgress {
+public:
+    // The JVM is about to be created. False: a stop came first; the start is cancelled.
+    virtual bool mayCreateJvm() = 0;
+    // main is about to be called.
+    virtual void mainEntered() = 0;
+
+protected:
+    ~ServiceProgress() = default;
+};
+
+// What a service runs.
 class ServiceApplication {
 public:
-    virtual int32_t run(const StringList& startParameters) = 0;
-    virtual void stop() = 0;
+    // Runs the application to its end, the JVM destroyed (its non-daemon threads done): the
+    // start parameters follow the command-line arguments, the extra JVM options come first.
+    // 0 for a clean stop (also when the start was cancelled), Java's exit status, 1 after an
+    // uncaught exception, -1 for the launcher's own failure.
+    virtual int32_t runService(const StringList& startParameters,
+                               const NarrowStringList& extraJvmOptions,
+                               ServiceProgress& progress) = 0;
+    // Calls the main class's static stop() on the calling thread; false when there is none.
+    virtual bool callStop() = 0;
+    // Ends Java with the status, shutdown hooks included.
+    virtual void exitJava(int32_t status) = 0;
 
 protected:
     ~ServiceApplication() = default;
 };
 
-class ServiceModule {
+class ServiceModule final : private platform::ServiceEvents,
+                            private ServiceProgress,
+                            private JvmExitHooks,
+                            private ErrorLineSink {
 public:
-    // Takes the application for the service's thread; false when service mode is
-    // unavailable.
-    bool attach(ServiceApplication& application, bool omitServiceName);
-    int32_t runDispatcher();
+    // From now on the launcher's error lines go where the system keeps a service's errors.
+    void captureErrors();
+
+    // Runs the service until it has stopped and returns the process exit code. `started`
+    // false: the start already failed (and said why); the service reports that failure.
+    int32_t run(ServiceApplication& application, bool started, bool omitServiceName);
 
 private:
+    enum Phase : int32_t { NotStarted, Cancelled, Creating, CreatingStopRequested, MainEntered };
+
+    int32_t serviceMain(const StringList& startParameters) override;
+    void stopRequested(int32_t signal) override;
+    bool mayCreateJvm() override;
+    void mainEntered() override;
+    void onExit(int32_t code) override;
+    void onAbort() override;
+    void write(const WideString& line) override;
+    void stop(int32_t signal);
+    static uint32_t stopLater(void* module);
+
+    platform::ServiceHost host_;
     ServiceApplication* application_ = nullptr;
+    bool started_ = false;
+    bool omitServiceName_ = false;
+    std::atomic<int32_t> phase_{NotStarted};
+    std::atomic<int32_t> stopSignal_{0};
 };
 
 } // namespace noviq

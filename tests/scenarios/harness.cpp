@@ -3,6 +3,8 @@
 // Wine, and the Wine session with its registry.
 #include "harness.h"
 
+#include <functional>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -112,7 +115,8 @@ bool succeeded(const Outcome& outcome) {
 // "NAME=value" sets, "NAME" removes. The process leads its own group, killed as a whole at
 // the deadline; stdin is /dev/null.
 Outcome runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& changes,
-                   const fs::path& workingDirectory, int timeoutSeconds) {
+                   const fs::path& workingDirectory, int timeoutSeconds,
+                   const std::function<void(int)>& started = {}) {
     const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -148,6 +152,8 @@ Outcome runProcess(const std::vector<std::string>& argv, const std::vector<std::
     const int error = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    if (error == 0 && started)
+        started(pid);
     close(outPipe[1]);
     close(errPipe[1]);
     if (error != 0) {
@@ -228,7 +234,7 @@ RunResult run(Build build, const fs::path& exe, const RunOptions& options) {
     const Outcome outcome =
         runProcess(argv, changes,
                    options.workingDirectory.empty() ? exe.parent_path() : options.workingDirectory,
-                   options.timeoutSeconds);
+                   options.timeoutSeconds, options.started);
 
     const std::string described =
         exe.string() + "\n--- stdout ---\n" + outcome.out + "\n--- stderr ---\n" + outcome.err;

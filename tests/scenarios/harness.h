@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -45,6 +46,7 @@ struct RunOptions {
     std::filesystem::path workingDirectory;        // empty: the executable's folder
     std::vector<std::pair<std::string, std::string>> env; // added to (or replacing) ours
     int timeoutSeconds = 60;
+    std::function<void(int pid)> started; // called once the process exists (Linux runs)
 };
 
 std::filesystem::path launcherBinary(Build build);

@@ -9,7 +9,9 @@
 
 namespace noviq::platform {
 
-void writeStandardOutput(const char* bytes, int32_t length) {
+namespace {
+
+void writeStream(std::FILE* stream, const char* bytes, int32_t length) {
     // Blocked for this thread only, rather than ignored process-wide, which the paired
     // program and the JVM would inherit.
     sigset_t pipe, previous;
@@ -17,14 +19,24 @@ void writeStandardOutput(const char* bytes, int32_t length) {
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, &previous);
     if (length > 0)
-        std::fwrite(bytes, 1, static_cast<size_t>(length), stdout);
-    std::fflush(stdout);
+        std::fwrite(bytes, 1, static_cast<size_t>(length), stream);
+    std::fflush(stream);
     if (!sigismember(&previous, SIGPIPE)) {
         const timespec now{0, 0};
         while (sigtimedwait(&pipe, nullptr, &now) > 0) {
         }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
+}
+
+} // namespace
+
+void writeStandardOutput(const char* bytes, int32_t length) {
+    writeStream(stdout, bytes, length);
+}
+
+void writeStandardError(const char* bytes, int32_t length) {
+    writeStream(stderr, bytes, length);
 }
 
 } // namespace noviq::platform

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <new>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -48,6 +49,48 @@ bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t
     pthread_join(thread, &result);
     exitCode = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(result));
     return true;
+}
+
+bool startDetachedThread(ThreadBody body, void* context) {
+    auto* start = new Start{body, context};
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) {
+        delete start;
+        return false;
+    }
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const bool ok = pthread_create(
+                        &thread, &attributes,
+                        [](void* argument) -> void* {
+                            const Start* owned = static_cast<const Start*>(argument);
+                            owned->body(owned->context);
+                            delete owned;
+                            return nullptr;
+                        },
+                        start) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!ok)
+        delete start;
+    return ok;
+}
+
+static_assert(sizeof(pthread_mutex_t) <= 64, "the lock fits its storage");
+
+Mutex::Mutex() {
+    new (storage_) pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
+}
+
+Mutex::~Mutex() {
+    pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_));
+}
+
+void Mutex::lock() {
+    pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_));
+}
+
+void Mutex::unlock() {
+    pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_));
 }
 
 void sleepForever() {

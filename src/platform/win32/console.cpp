@@ -11,4 +11,10 @@ void writeStandardOutput(const char* bytes, int32_t length) {
     std::fflush(stdout);
 }
 
+void writeStandardError(const char* bytes, int32_t length) {
+    if (length > 0)
+        std::fwrite(bytes, 1, static_cast<size_t>(length), stderr);
+    std::fflush(stderr);
+}
+
 } // namespace noviq::platform

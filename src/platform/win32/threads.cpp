@@ -1,6 +1,8 @@
 // Windows: CreateThread with a reserved stack of the requested size.
 #include "platform/threads.h"
 
+#include <new>
+
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -36,6 +38,40 @@ bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t
     GetExitCodeThread(thread.get(), &code);
     exitCode = code;
     return true;
+}
+
+bool startDetachedThread(ThreadBody body, void* context) {
+    auto* start = new Start{body, context};
+    const ScopedKernelHandle thread(CreateThread(
+        nullptr, 0,
+        [](void* argument) -> DWORD {
+            const Start* owned = static_cast<const Start*>(argument);
+            const DWORD code = owned->body(owned->context);
+            delete owned;
+            return code;
+        },
+        start, 0, nullptr));
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    return true;
+}
+
+static_assert(sizeof(SRWLOCK) <= 64, "the lock fits its storage");
+
+Mutex::Mutex() {
+    new (storage_) SRWLOCK(SRWLOCK_INIT);
+}
+
+Mutex::~Mutex() = default;
+
+void Mutex::lock() {
+    AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(storage_));
+}
+
+void Mutex::unlock() {
+    ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(storage_));
 }
 
 void sleepForever() {

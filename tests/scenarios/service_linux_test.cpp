@@ -1,0 +1,128 @@
+// Service mode on Linux with the system JDK: a foreground daemon that takes SIGTERM and
+// SIGINT as the stop request and reports its state with the systemd notify protocol.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <future>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace noviq::test {
+namespace {
+
+// A datagram socket standing in for systemd's notify socket.
+class NotifySocket {
+public:
+    explicit NotifySocket(const fs::path& path) : path_(path) {
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    ~NotifySocket() { close(fd_); }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> received;
+        char buffer[512];
+        ssize_t n;
+        while ((n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+            received.emplace_back(buffer, static_cast<size_t>(n));
+        return received;
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+};
+
+struct Daemon {
+    ScenarioDir dir;
+    fs::path tool;
+    Daemon(const std::string& mainClass,
+           const std::string& more = "[Class Path]\nClass Path=apps.jar\n") {
+        tool = dir.copy(launcherBinary(Build::Linux), "svc");
+        dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "apps.jar");
+        dir.write("svc.ini", "[Java Runtime Environment]\nMain Class=" + mainClass +
+                                 "\nJRE Path=/usr/lib/jvm/java-17-openjdk-amd64\n" + more +
+                                 "[Application]\nApplication Type=service\n");
+    }
+    // Runs the daemon and sends the signal once `ready` says so (by default once main has
+    // had time to be entered).
+    RunResult runAndSignal(int signal, std::vector<std::string> args = {},
+                           std::vector<std::pair<std::string, std::string>> env = {},
+                           std::function<bool()> ready = {}) {
+        std::atomic<int> pid{0};
+        RunOptions options;
+        options.args = std::move(args);
+        options.env = std::move(env);
+        options.timeoutSeconds = 30;
+        options.started = [&](int started) { pid = started; };
+        auto running =
+            std::async(std::launch::async, [&] { return run(Build::Linux, tool, options); });
+        for (int i = 0; i < 500 && (pid == 0 || (ready && !ready())); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        kill(pid, signal);
+        return running.get();
+    }
+};
+
+TEST(ServiceLinux, SignalsStopTheApplication) {
+    Daemon daemon("noviq.apps.Daemon");
+    NotifySocket notify(daemon.dir.path() / "notify");
+    // SIGTERM: stop() ends main, which ends with its own status.
+    const std::pair<std::string, std::string> notifying{"NOTIFY_SOCKET", notify.path().string()};
+    const RunResult stopped = daemon.runAndSignal(SIGTERM, {"5"}, {notifying});
+    EXPECT_EQ(stopped.out, "main entered 5\nstop called\nmain stopped\nhook ran\n");
+    EXPECT_EQ(stopped.exitCode, 5u) << stopped.err;
+    EXPECT_EQ(notify.messages(),
+              (std::vector<std::string>{"STATUS=Starting", "READY=1\nSTATUS=Running",
+                                        "STOPPING=1\nSTATUS=Stopping",
+                                        "STATUS=Stopped with exit status 5"}));
+    // SIGINT the same way; main returns: a clean stop.
+    const RunResult interrupted = daemon.runAndSignal(SIGINT);
+    EXPECT_EQ(interrupted.out, "main entered \nstop called\nmain stopped\nhook ran\n");
+    EXPECT_EQ(interrupted.exitCode, 0u);
+    // A stop before main is entered (as soon as the daemon takes signals) is not lost: the
+    // start is cancelled, or stop() is called once main is entered.
+    std::vector<std::string> seen;
+    const RunResult early = daemon.runAndSignal(SIGTERM, {}, {notifying}, [&] {
+        for (const std::string& message : notify.messages())
+            seen.push_back(message);
+        return !seen.empty();
+    });
+    EXPECT_EQ(early.exitCode, 0u) << early.out << early.err;
+    // stop() may run just before main's first line.
+    EXPECT_TRUE(early.out.empty() || (countOf(early.out, "stop called\n") == 1 &&
+                                      countOf(early.out, "main entered \n") == 1 &&
+                                      early.out.ends_with("main stopped\nhook ran\n")))
+        << early.out;
+
+    // Without stop(), Java ends as a plain java process would: hooks run, status 143.
+    Daemon plain("noviq.apps.DaemonNoStop");
+    const RunResult ended = plain.runAndSignal(SIGTERM);
+    EXPECT_EQ(ended.out, "main entered\nhook ran\n");
+    EXPECT_EQ(ended.exitCode, 143u);
+}
+
+TEST(ServiceLinux, FailedStartIsReportedOnceOnStandardError) {
+    Daemon daemon("noviq.apps.Daemon", "");
+    const RunResult result = run(Build::Linux, daemon.tool);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Error: Java Class Path was not specified in INI file. \n");
+    EXPECT_EQ(result.exitCode, 255u);
+}
+
+} // namespace
+} // namespace noviq::test
