@@ -136,7 +136,8 @@ int32_t Launcher::runJava(const StringList& startParameters,
         if (progress)
             progress->mainEntered();
     };
-    if (settings_->failureCheck)
+    // Nobody could answer a service's question: the JVM's own report stands.
+    if (settings_->failureCheck && !serviceMode_)
         call.mainThrew = [](const WideString& trace) { return presentException(trace); };
     switch (session_.runMain(*options, call)) {
     case JvmSession::MainOutcome::Returned:
