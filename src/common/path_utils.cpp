@@ -148,18 +148,25 @@ WideString withTrailingSeparator(WideString path) {
     return path;
 }
 
+bool isAbsolutePath(const WideString& path) {
+    const char16_t separator = platform::kPathSeparator;
+    if (platform::kAbsolutePathForm == platform::AbsolutePathForm::LeadingSeparator)
+        return !path.isEmpty() && path[0] == separator;
+    return path.length() >= 3 && ((path[1] == u':' && path[2] == separator) ||
+                                  (path[0] == separator && path[1] == separator));
+}
+
 WideString absoluteFrom(const WideString& folder, const WideString& path) {
-    if (path.isEmpty())
+    if (path.isEmpty() || isAbsolutePath(path))
         return path;
     const char16_t separator = platform::kPathSeparator;
-    if (platform::kAbsolutePathForm == platform::AbsolutePathForm::LeadingSeparator
-            ? path[0] == separator
-            : path.length() >= 2 &&
-                  (path[1] == u':' || (path[0] == separator && path[1] == separator)))
-        return path;
     // A rooted path without a drive ("\jre") is taken from the folder too, as class path
-    // entries are.
+    // entries are; so is a drive-relative one ("C:jre"), which would depend on that drive's
+    // current folder.
     int32_t start = 0;
+    if (platform::kAbsolutePathForm == platform::AbsolutePathForm::DriveOrUnc &&
+        path.length() >= 2 && path[1] == u':')
+        start = 2;
     while (start < path.length() && path[start] == separator)
         ++start;
     return withTrailingSeparator(folder) + path.Mid(start);

@@ -34,6 +34,10 @@ uint32_t createParentFolders(const WideString& filePath);
 // The text before the last path separator (the folder of a file, without a trailing
 // separator); the text itself when it holds none.
 WideString withoutLastComponent(const WideString& path);
+// A path that names one place whatever the current folder and drive: "C:\\..." or a UNC
+// path on Windows, "/..." on Linux.
+bool isAbsolutePath(const WideString& path);
+
 // A path the user wrote, taken from `folder` when it is relative (anything but a drive or
 // UNC path on Windows, anything not starting with "/" on Linux), so that nothing depends on
 // the folder the program happens to be started from.

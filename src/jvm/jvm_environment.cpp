@@ -5,25 +5,26 @@
 #include "jre/jvm_library.h"
 #include "jvm/jvm_options.h"
 #include "platform/environment.h"
+#include "platform/jvm_conventions.h"
 #include "platform/path_style.h"
 
 namespace noviq {
 
 namespace {
 
-// Folder lists never hold an empty element or ".": Java and the system read both as the
-// current folder, from which nothing may be loaded.
+// Folder lists hold only absolute folders: Java and the system read an empty element, "."
+// or any relative one from the current folder, from which nothing may be loaded.
 void addFolder(StringList& folders, const WideString& folder) {
-    if (!folder.isEmpty() && folder != u".")
+    if (isAbsolutePath(folder))
         folders.add(folder);
 }
 
-// The elements of a list; with a folder, relative ones are taken from it.
+// The elements of a list; with a folder, relative ones are taken from it, else left out.
 void addFolders(StringList& folders, const WideString& list, const WideString& relativeTo) {
     StringList elements;
     splitAtSeparator(list, WideString(&platform::kListSeparator, 1), elements);
     for (const WideString& element : elements)
-        addFolder(folders, relativeTo.isEmpty() || element == u"."
+        addFolder(folders, relativeTo.isEmpty() || element.isEmpty() || element == u"."
                                ? element
                                : absoluteFrom(relativeTo, element));
 }
@@ -50,10 +51,12 @@ NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideS
     // First, so that the settings expanded below may name these variables.
     publishJvmEnvironment(jvmLibraryPath);
     const WideString searchPathBefore =
-        platform::environmentVariable(platform::kSearchPathVariable, 32767).value_or(WideString());
+        platform::wholeEnvironmentVariable(platform::kSearchPathVariable).value_or(WideString());
 
+    // Where the JVM's own default would end with the current folder, the launcher always
+    // gives the list itself.
     NarrowString libraryPathOption;
-    if (!libraryPath.isEmpty()) {
+    if (!libraryPath.isEmpty() || platform::kJvmDefaultLibraryPathHasCurrentFolder) {
         StringList folders;
         addFolders(folders, expandEnvironment(libraryPath), executableFolder);
         addFolder(folders, executableFolder);
@@ -94,12 +97,13 @@ std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
     if (!libraryPathOption.isEmpty())
         result.options.add(libraryPathOption);
     // The entries are expanded already; the names a search found are taken as they are.
-    // Java reads an empty element as the current folder: the option holds none.
+    // Java reads an empty element, "." or a relative one from the current folder: the
+    // option holds only absolute ones.
     StringList elements;
     splitAtSeparator(classPath, WideString(&conventions.listSeparator, 1), elements);
     StringList classPathElements;
     for (const WideString& element : elements)
-        if (!element.isEmpty())
+        if (isAbsolutePath(element))
             classPathElements.add(element);
     result.options.add(
         narrow(u"-Djava.class.path=" + joinedWith(classPathElements, conventions.listSeparator)));

@@ -95,14 +95,19 @@ ClassPathSearch classPathSearchFor(const WideString& entry, const WideString& ex
 void resolveClassPathEntry(const WideString& entry, const WideString& executableFolder,
                            const PathConventions& conventions, WideString& classPath) {
     const ClassPathSearch search = classPathSearchFor(entry, executableFolder, conventions);
+    const WideString name = search.pattern.Mid(search.namePrefix.length());
+    const bool wildcard = name.Find(u'*') >= 0 || name.Find(u'?') >= 0;
     platform::DirectorySearch files(search.pattern);
-    WideString name;
-    while (files.next(name)) {
+    WideString found;
+    while (files.next(found)) {
         // "lib/*" would otherwise add lib itself and its parent as class folders.
-        if (name == u"." || name == u"..")
+        if (wildcard && (found == u"." || found == u".."))
             continue;
-        classPath += search.namePrefix;
-        classPath += name;
+        const WideString path = search.namePrefix + found;
+        // A path holding the list separator would reach Java as two entries.
+        if (path.Find(conventions.listSeparator) >= 0)
+            continue;
+        classPath += path;
         classPath += conventions.listSeparator;
     }
 }
@@ -110,17 +115,22 @@ void resolveClassPathEntry(const WideString& entry, const WideString& executable
 WideString assembleClassPath(const StringList& entries, const WideString& executableFolder,
                              const PathConventions& conventions) {
     WideString classPath;
+    StringList parts;
     for (const WideString& written : entries) {
-        const WideString entry = expandEnvironment(written);
-        // An empty entry ("a.jar;;b.jar") names nothing; searched, it would find the
-        // executable's folder itself and add a path that does not exist.
-        if (entry.isEmpty())
-            continue;
-        if (isWrittenAbsolute(entry, conventions)) {
-            classPath += entry;
-            classPath += conventions.listSeparator;
-        } else {
-            resolveClassPathEntry(entry, executableFolder, conventions, classPath);
+        // A variable may hold a list of its own: each of its entries counts on its own.
+        splitAtSeparator(expandEnvironment(written), WideString(&conventions.listSeparator, 1),
+                         parts);
+        for (const WideString& entry : parts) {
+            // An empty entry ("a.jar;;b.jar") names nothing; searched, it would find the
+            // executable's folder itself and add a path that does not exist.
+            if (entry.isEmpty())
+                continue;
+            if (isWrittenAbsolute(entry, conventions)) {
+                classPath += entry;
+                classPath += conventions.listSeparator;
+            } else {
+                resolveClassPathEntry(entry, executableFolder, conventions, classPath);
+            }
         }
     }
     return classPath;

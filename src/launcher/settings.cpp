@@ -98,24 +98,26 @@ void readRuntimeKind(const IniReader& ini, RuntimeRequest& request) {
 
 bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
                     WideString& path) {
-    // Without both names there is no per-user file: a name like "%APPDATA%\\tool.ini" may
-    // belong to any other program. Without a per-user base folder there is none either: a
-    // path built from nothing would land at the root of the current drive, or below the
-    // current directory.
-    if (settings.productName.isEmpty() || settings.productCode.isEmpty())
-        return false;
+    // Both names become folder names: what cannot stand in one is dropped. Without both
+    // there is no per-user file: a name like "%APPDATA%\tool.ini" may belong to any other
+    // program, and ".." would climb out of the base folder. Without a per-user base folder
+    // there is none either: a path built from nothing would land at the root of the current
+    // drive, or below the current directory.
+    const WideString nameFolder = folderNameOf(settings.productName);
+    const WideString codeFolder = folderNameOf(settings.productCode);
+    for (const WideString& folder : {nameFolder, codeFolder})
+        if (folder.isEmpty() || folder == u"." || folder == u"..")
+            return false;
     const WideString base = platform::perUserConfigFolder();
     if (base.isEmpty())
         return false;
     const WideString separator(&platform::kPathSeparator, 1);
-    const WideString codeFolder =
-        base + separator + folderNameOf(settings.productName) + separator + settings.productCode;
     WideString fileName =
         executablePath.Mid(executablePath.ReverseFind(platform::kPathSeparator) + 1);
     const int32_t dot = fileName.ReverseFind(u'.');
     if (dot >= 0)
         fileName = fileName.Left(dot);
-    path = codeFolder + separator + fileName + u".ini";
+    path = base + separator + nameFolder + separator + codeFolder + separator + fileName + u".ini";
     // Every missing folder is made, the per-user base included (a fresh account may have
     // no configuration folder yet); a failure shows when the file is written.
     if (create)

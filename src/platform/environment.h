@@ -11,6 +11,8 @@ namespace noviq::platform {
 // The value of a variable read into a buffer of `bufferSize` characters; nothing when it
 // is not set or does not fit.
 std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize);
+// The whole value, however long; nothing when the variable is not set.
+std::optional<WideString> wholeEnvironmentVariable(const WideString& name);
 bool setEnvironmentVariable(const WideString& name, const WideString& value);
 
 // Replaces %NAME% references by the variables' values; an undefined reference stays as

@@ -18,6 +18,10 @@ extern const char16_t* const kSearchPathVariable; // "Path" on Windows, "PATH" o
 extern const char16_t* const kRuntimeLibraryFolderSibling; // "lib" on Windows, null on Linux
 extern const char16_t* const kRuntimeProgramFolderSibling; // null on Windows, "bin" on Linux
 
+// The JVM's own default java.library.path ends with the current folder (Windows): the
+// launcher then always passes one of its own.
+extern const bool kJvmDefaultLibraryPathHasCurrentFolder;
+
 enum class AbsolutePathForm {
     // "C:..." or "\\server...": anything else, "\lib\a.jar" included, is relative and is
     // appended to the executable's folder as written.

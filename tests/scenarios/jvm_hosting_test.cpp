@@ -296,6 +296,11 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         {classPath("lib/gone.jar::/nowhere/x.jar:%APP_HOME%/lib/a.jar"),
          "prop java.class.path=/nowhere/x.jar:{dir}/lib/a.jar\n",
          {"lib/a.jar"}},
+        // A written "." is the application's folder; a variable holding a list counts entry
+        // by entry; a name holding the separator could not be passed as one entry.
+        {classPath(".:%CPX%:lib/*.jar"),
+         "prop java.class.path={dir}/.:{dir}/lib/a.jar:{dir}/.:{dir}/lib/a.jar\n",
+         {"lib/a.jar", "lib/x:y.jar"}},
         {classPath("", "yes"), "prop java.class.path={dir}/tool\n"},
         {inputs("-Xmx25P"),
          "input=-Dshow=@input\ninput=-Xmx" + std::to_string(physicalKb / 4) + "K\n" + hooks},
@@ -319,7 +324,10 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         for (const std::string& jar : c.jars)
             app.dir.copy(appsJar(), jar);
         RunOptions options;
-        options.env = {{"APP_HOME", app.dir.path().string()}, {"GREETING", "hi"}, {"PATH", c.path}};
+        options.env = {{"APP_HOME", app.dir.path().string()},
+                       {"GREETING", "hi"},
+                       {"PATH", c.path},
+                       {"CPX", (app.dir.path() / "lib/a.jar").string() + ":.:rel.jar"}};
         const RunResult result = app.run(options);
         EXPECT_EQ(result.out, app.expand("args=0\n" + c.expected));
         EXPECT_EQ(result.exitCode, 0u) << result.err;

@@ -118,9 +118,15 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     const std::u16string runtimeLib = home + platform::kPathSeparator + u"lib";
     const std::u16string runtimeBin = home + platform::kPathSeparator + u"bin";
     const std::u16string l(1, PathConventions::current().listSeparator);
-    // Empty elements and "." name the current folder: they never reach either list.
-    const std::u16string old = u"old1" + l + l + u"." + l + u"old2";
-    const std::u16string kept = u"old1" + l + u"old2";
+    // Empty, "." and relative elements name the current folder: they never reach either
+    // list; neither does an unset or empty PATH.
+    const std::u16string old1 = onWindows() ? u"C:\\old1" : u"/old1";
+    const std::u16string old2 = onWindows() ? u"\\\\srv\\old2" : u"/old2";
+    const std::u16string old = old1 + l + l + u"." + l + u"rel" + l + old2;
+    const std::u16string kept = old1 + l + old2;
+    // Where the JVM's default would end with the current folder, the list is always given.
+    const std::u16string byDefault =
+        onWindows() ? u"-Djava.library.path=" + folder + l + kept + l + runtimeLib : u"";
     const struct {
         std::u16string path, libraryPath, systemPath, option, searchPath;
     } cases[] = {
@@ -128,7 +134,8 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
          u"-Djava.library.path=" + home + l + folder + u"native" + l + folder + l + kept + l +
              runtimeLib,
          folder + u"tools" + l + kept + l + runtimeBin},
-        {old, u"", u"tools" + l + u"." + l, u"", folder + u"tools" + l + kept + l + runtimeBin},
+        {old, u"", u"tools" + l + u"." + l, byDefault,
+         folder + u"tools" + l + kept + l + runtimeBin},
         {u"", u".", u"", u"-Djava.library.path=" + folder + l + runtimeLib, runtimeBin},
     };
     for (const auto& c : cases) {
@@ -138,6 +145,14 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
         EXPECT_EQ(u16(widen(option)), c.option);
         EXPECT_EQ(u16(*platform::environmentVariable(platform::kSearchPathVariable, 32767)),
                   c.searchPath);
+    }
+    // A PATH longer than any fixed buffer is kept whole (Windows limits variables to 32767).
+    if (!onWindows()) {
+        const std::u16string longPath = old1 + std::u16string(40000, u'x');
+        const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, wide(longPath));
+        prepareJvmEnvironment(wide(library), u"", u"", wide(folder));
+        EXPECT_EQ(u16(*platform::wholeEnvironmentVariable(platform::kSearchPathVariable)),
+                  longPath + l + runtimeBin);
     }
 }
 

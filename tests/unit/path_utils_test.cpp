@@ -95,6 +95,24 @@ TEST(SplitPath, FindsRootsOfEveryForm) {
     EXPECT_TRUE(hasLongPathPrefix(u"\\\\?\\C:\\a"));
 }
 
+// What the user writes is the application's unless it names one place whatever the current
+// folder (and, on Windows, the current drive) is.
+TEST(AbsoluteFrom, RelativePathsAreTheFolders) {
+    using Cases = std::vector<std::pair<std::u16string, std::u16string>>;
+    const bool windows = platform::kPathSeparator == u'\\';
+    const std::u16string folder = windows ? u"C:\\app" : u"/app";
+    const Cases cases = windows
+                            ? Cases{{u"D:\\jre", u"D:\\jre"},
+                                    {u"\\\\srv\\jre", u"\\\\srv\\jre"},
+                                    {u"jre", u"C:\\app\\jre"},
+                                    {u"\\jre", u"C:\\app\\jre"},
+                                    {u"D:jre", u"C:\\app\\jre"}, // that drive's folder is unknown
+                                    {u"", u""}}
+                            : Cases{{u"/opt/jre", u"/opt/jre"}, {u"jre", u"/app/jre"}, {u"", u""}};
+    for (const auto& [written, expected] : cases)
+        EXPECT_EQ(u16(absoluteFrom(test::wide(folder), test::wide(written))), expected);
+}
+
 TEST(CreateParentFolders, CreatesEveryFolderAboveTheFile) {
     test::TempFolder folder;
     const auto file = folder.path() / "logs" / "app" / "out.txt";

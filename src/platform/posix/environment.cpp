@@ -19,6 +19,13 @@ std::optional<WideString> environmentVariable(const WideString& name, int32_t bu
     return text;
 }
 
+std::optional<WideString> wholeEnvironmentVariable(const WideString& name) {
+    const char* value = std::getenv(narrow(name).c_str());
+    if (!value)
+        return std::nullopt;
+    return widen(value);
+}
+
 bool setEnvironmentVariable(const WideString& name, const WideString& value) {
     return setenv(narrow(name).c_str(), narrow(value).c_str(), 1) == 0;
 }

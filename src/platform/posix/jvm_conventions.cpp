@@ -9,4 +9,6 @@ const char16_t* const kRuntimeLibraryFolderSibling = nullptr;
 const char16_t* const kRuntimeProgramFolderSibling = u"bin";
 const AbsolutePathForm kAbsolutePathForm = AbsolutePathForm::LeadingSeparator;
 
+const bool kJvmDefaultLibraryPathHasCurrentFolder = false;
+
 } // namespace noviq::platform

@@ -25,6 +25,15 @@ std::optional<WideString> environmentVariable(const WideString& name, int32_t bu
     return value;
 }
 
+std::optional<WideString> wholeEnvironmentVariable(const WideString& name) {
+    SetLastError(0);
+    const DWORD needed = GetEnvironmentVariableW(w(name), nullptr, 0);
+    if (needed == 0)
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt
+                                                         : std::optional<WideString>(WideString());
+    return environmentVariable(name, static_cast<int32_t>(needed));
+}
+
 bool setEnvironmentVariable(const WideString& name, const WideString& value) {
     return SetEnvironmentVariableW(w(name), w(value)) != 0;
 }

@@ -9,4 +9,6 @@ const char16_t* const kRuntimeLibraryFolderSibling = u"lib";
 const char16_t* const kRuntimeProgramFolderSibling = nullptr;
 const AbsolutePathForm kAbsolutePathForm = AbsolutePathForm::DriveOrUnc;
 
+const bool kJvmDefaultLibraryPathHasCurrentFolder = true;
+
 } // namespace noviq::platform
