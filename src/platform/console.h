@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "base/basic_string.h"
 
 namespace noviq::platform {
 
@@ -10,5 +13,11 @@ namespace noviq::platform {
 void writeStandardOutput(const char* bytes, int32_t length);
 // The same for standard error.
 void writeStandardError(const char* bytes, int32_t length);
+
+// Standard input and standard error are both terminals: someone can answer a question.
+bool isInteractive();
+
+// One line from standard input, without its line end; nothing at the end of input.
+std::optional<NarrowString> readStandardInputLine();
 
 } // namespace noviq::platform

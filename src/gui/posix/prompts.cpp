@@ -1,18 +1,53 @@
-// The prompts until the dialogs exist: the runtime-not-found text is printed as an error
-// line and counts as not shown; an exception's trace is not presented and the run goes on.
+// Linux: the questions asked on the terminal, when there is one to ask on (standard input
+// and standard error both terminals); otherwise the not-found text is an error line and an
+// exception's trace stands as the JVM reported it.
 #include "gui/prompts.h"
 
 #include "common/messages.h"
+#include "common/path_utils.h"
+#include "common/text.h"
+#include "platform/console.h"
+#include "platform/process.h"
 
 namespace noviq {
 
-RuntimePromptResult promptForRuntime(const WideString& message, const FolderProbe&) {
-    ReportError(message);
-    return RuntimePromptResult{};
+namespace {
+
+void say(const WideString& text) {
+    const NarrowString bytes = narrow(text);
+    platform::writeStandardError(bytes.c_str(), bytes.length());
 }
 
-bool presentException(const WideString&) {
-    return false;
+} // namespace
+
+RuntimePromptResult promptForRuntime(const WideString& message, const FolderProbe& probe) {
+    if (!platform::isInteractive()) {
+        ReportError(message);
+        return RuntimePromptResult{};
+    }
+    say(message + u" " + LoadMessage(MessageId::JavaDownloadAddress) + u"\n");
+    for (;;) {
+        say(LoadMessage(MessageId::PromptRuntimeFolder));
+        const std::optional<NarrowString> line = platform::readStandardInputLine();
+        if (!line || line->isEmpty())
+            return RuntimePromptResult{PromptOutcome::Cancelled, WideString()};
+        // Typed at a terminal, a relative folder is the one the user is in; it is stored
+        // as a full path.
+        const WideString folder =
+            absoluteFrom(platform::currentDirectory(), trimmed(widen(*line)));
+        if (probe(folder))
+            return RuntimePromptResult{PromptOutcome::Accepted, folder};
+        say(FormatById(MessageId::PromptNoLibrary, folder));
+    }
+}
+
+bool presentException(const WideString& trace) {
+    if (!platform::isInteractive())
+        return false;
+    say(trace);
+    say(LoadMessage(MessageId::PromptStopApplication));
+    const std::optional<NarrowString> answer = platform::readStandardInputLine();
+    return answer && (*answer == "y" || *answer == "Y");
 }
 
 } // namespace noviq

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
+#include <string>
+#include <unistd.h>
 
 namespace noviq::platform {
 
@@ -37,6 +39,26 @@ void writeStandardOutput(const char* bytes, int32_t length) {
 
 void writeStandardError(const char* bytes, int32_t length) {
     writeStream(stderr, bytes, length);
+}
+
+bool isInteractive() {
+    return isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+}
+
+std::optional<NarrowString> readStandardInputLine() {
+    std::string line;
+    for (;;) {
+        const int c = std::fgetc(stdin);
+        if (c == EOF)
+            return line.empty() ? std::nullopt
+                                : std::optional<NarrowString>(NarrowString(line.c_str()));
+        if (c == '\n')
+            break;
+        line += static_cast<char>(c);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return NarrowString(line.data(), static_cast<int32_t>(line.size()));
 }
 
 } // namespace noviq::platform

@@ -17,4 +17,13 @@ void writeStandardError(const char* bytes, int32_t length) {
     std::fflush(stderr);
 }
 
+// Windows asks its questions in dialogs.
+bool isInteractive() {
+    return false;
+}
+
+std::optional<NarrowString> readStandardInputLine() {
+    return std::nullopt;
+}
+
 } // namespace noviq::platform
