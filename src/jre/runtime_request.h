@@ -29,6 +29,8 @@ struct RuntimeRequest {
     // A paired 32-bit program can take over: the 32-bit registry view is searched and the
     // chosen library's architecture matters.
     bool pairedProgramAvailable = false;
+    // Also the registry keys of today's installers (and, on Linux, $JAVA_HOME).
+    bool modernRuntimes = false;
 
     // An IBM runtime may run the application (its main thread must stay attached).
     bool ibmMayRun() const { return ibmAllowed || ibmPreferred; }

@@ -26,6 +26,33 @@ const VendorKey kJRockitJdk{VendorKeyId::JRockitJdk, u"Software\\JRockit\\Java D
 const VendorKey kIbmJre{VendorKeyId::IbmJre, u"Software\\IBM\\Java2 Runtime Environment\\", false,
                         false};
 
+// The keys today's installers write: <path><version><below>, value <value>, the home
+// folder of a Java 9 (or later) layout, or a JDK 8 one with its "jre" folder inside.
+struct ModernKey {
+    const char16_t* path;
+    const char16_t* below;
+    const char16_t* value;
+    bool isJdk;
+    bool isIbm; // an OpenJ9 runtime counts as IBM's; every other one as Sun/Oracle's
+};
+
+const ModernKey kModernKeys[] = {
+    {u"Software\\JavaSoft\\JDK\\", u"", u"JavaHome", true, false},
+    {u"Software\\JavaSoft\\JRE\\", u"", u"JavaHome", false, false},
+    {u"Software\\Eclipse Adoptium\\JDK\\", u"\\hotspot\\MSI", u"Path", true, false},
+    {u"Software\\Eclipse Adoptium\\JRE\\", u"\\hotspot\\MSI", u"Path", false, false},
+    {u"Software\\AdoptOpenJDK\\JDK\\", u"\\hotspot\\MSI", u"Path", true, false},
+    {u"Software\\AdoptOpenJDK\\JRE\\", u"\\hotspot\\MSI", u"Path", false, false},
+    {u"Software\\Microsoft\\JDK\\", u"\\hotspot\\MSI", u"Path", true, false},
+    {u"Software\\Azul Systems\\Zulu\\", u"", u"InstallationPath", true, false},
+    {u"Software\\Semeru\\JDK\\", u"\\openj9\\MSI", u"Path", true, true},
+    {u"Software\\Semeru\\JRE\\", u"\\openj9\\MSI", u"Path", false, true},
+};
+
+// A modern home holds the library itself; JDK 8 homes hold it in their "jre" folder.
+const VendorKey kModernHome{VendorKeyId::JavaSoftJre, u"", false, false};
+const VendorKey kModernJdk8Home{VendorKeyId::JavaSoftJdk, u"", true, false};
+
 } // namespace
 
 RuntimeChoice runtimeChoiceFor(const WideString& jvmLibraryPath, bool is32Bit) {
@@ -99,6 +126,17 @@ std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) {
     for (const Row& row : rows)
         if (row.scanned)
             scanVendorKey(row.key, row.isPreferred, view, candidates);
+    // Today's installers come after the classic keys, machine-wide first, then per user;
+    // the same kind and vendor rules apply.
+    if (p.modernRuntimes)
+        for (const platform::RegistryRoot root :
+             {platform::RegistryRoot::LocalMachine, platform::RegistryRoot::CurrentUser})
+            for (const ModernKey& key : kModernKeys)
+                if ((key.isJdk ? jdkKeys : jreKeys) && (key.isIbm ? ibm : sun))
+                    scanModernKey(key.path, key.below, key.value,
+                                  (key.isJdk ? p.preferJdk : p.preferJre) &&
+                                      (key.isIbm ? p.ibmPreferred : p.sunPreferred),
+                                  view, root, candidates);
     if (candidates.empty())
         return std::nullopt;
     sortCandidates(candidates);
@@ -142,13 +180,51 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
     if (view != RegistryView::Native)
         return;
     if (!unregistered_)
-        unregistered_ = describeUnregisteredRuntimes();
+        unregistered_ = describeUnregisteredRuntimes(request_.modernRuntimes);
     for (const UnregisteredRuntime& runtime : *unregistered_)
         if (runtime.key == key.id)
             consider(runtime.subkeyName, [&](WideString& home) {
                 home = runtime.javaHome;
                 return true;
             });
+}
+
+void JreSearch::scanModernKey(const char16_t* path, const char16_t* below, const char16_t* value,
+                              bool isPreferred, RegistryView view, platform::RegistryRoot root,
+                              std::vector<JreCandidate>& candidates) const {
+    platform::RegistryKey vendorKey;
+    if (!vendorKey.open(view, path, root))
+        return;
+    std::vector<WideString> names;
+    WideString name;
+    for (uint32_t index = 0; vendorKey.subkeyName(index, name); ++index)
+        names.push_back(name);
+    for (const WideString& subkey : names) {
+        platform::RegistryKey versionKey;
+        WideString home;
+        if (!versionKey.open(view, WideString(path) + subkey + below, root) ||
+            !versionKey.readText(value, home) || home.isEmpty())
+            continue;
+        // Key names such as "zulu-17" or "17" say too little: the runtime's own release
+        // file tells the whole version.
+        JavaVersion version;
+        version.parse(subkey, 0);
+        if (version.count() < 3) {
+            const JavaVersion released = releaseVersionOf(home);
+            if (released.count() > version.count())
+                version = released;
+        }
+        if (!request_.range.contains(version))
+            continue;
+        std::optional<JreCandidate> candidate = candidateAt(kModernHome, home);
+        if (!candidate)
+            candidate = candidateAt(kModernJdk8Home, home);
+        if (candidate) {
+            candidate->version = version;
+            candidate->isPreferred = isPreferred;
+            candidates.push_back(*candidate);
+        }
+    }
 }
 
 std::optional<JreCandidate> JreSearch::candidateAt(const VendorKey& key, WideString home) const {

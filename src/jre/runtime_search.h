@@ -49,8 +49,12 @@ struct UnregisteredRuntime {
 };
 
 // The installed runtime folders the system lists, described in subkey-name order; folders
-// that hold no runtime are left out.
-std::vector<UnregisteredRuntime> describeUnregisteredRuntimes();
+// that hold no runtime are left out. With `javaHome`, the folder $JAVA_HOME names follows
+// where the system counts it as a runtime (Linux).
+std::vector<UnregisteredRuntime> describeUnregisteredRuntimes(bool javaHome = false);
+
+// JAVA_VERSION from the "release" file of a runtime's home folder; unset when there is none.
+JavaVersion releaseVersionOf(const WideString& homeFolder);
 
 // The search for one launcher start.
 class JreSearch {
@@ -69,6 +73,10 @@ public:
     std::optional<JreCandidate> scanRegistry(platform::RegistryView view);
     void scanVendorKey(const VendorKey& key, bool isPreferred, platform::RegistryView view,
                        std::vector<JreCandidate>& candidates);
+    // The runtimes under one key of today's installers (see kModernKeys).
+    void scanModernKey(const char16_t* path, const char16_t* below, const char16_t* value,
+                       bool isPreferred, platform::RegistryView view, platform::RegistryRoot root,
+                       std::vector<JreCandidate>& candidates) const;
     // The runtime at a registered home folder, with its probe result.
     std::optional<JreCandidate> candidateAt(const VendorKey& key, WideString home) const;
 

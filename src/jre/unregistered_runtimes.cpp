@@ -7,9 +7,11 @@
 #include <string>
 #include <utility>
 
+#include "common/path_utils.h"
 #include "common/text.h"
 #include "jre/jvm_library.h"
 #include "jre/runtime_search.h"
+#include "platform/environment.h"
 #include "platform/path_style.h"
 #include "platform/runtime_folders.h"
 
@@ -121,7 +123,18 @@ std::optional<UnregisteredRuntime> describe(const WideString& folder) {
 
 } // namespace
 
-std::vector<UnregisteredRuntime> describeUnregisteredRuntimes() {
+JavaVersion releaseVersionOf(const WideString& homeFolder) {
+    const NarrowString text =
+        platform::readFileStart(withTrailingSeparator(homeFolder) + u"release", kReleaseFileLimit);
+    JavaVersion version;
+    version.parse(widen(releaseValue(std::string(text.c_str(), static_cast<size_t>(text.length())),
+                                     "JAVA_VERSION")
+                            .c_str()),
+                  0);
+    return version;
+}
+
+std::vector<UnregisteredRuntime> describeUnregisteredRuntimes(bool javaHome) {
     // Registry subkeys enumerate in name order.
     std::vector<std::pair<std::string, UnregisteredRuntime>> byName;
     for (const WideString& folder : platform::installedRuntimeFolders())
@@ -132,6 +145,17 @@ std::vector<UnregisteredRuntime> describeUnregisteredRuntimes() {
     std::vector<UnregisteredRuntime> runtimes;
     for (auto& [name, runtime] : byName)
         runtimes.push_back(runtime);
+    if (javaHome && platform::kJavaHomeNamesARuntime) {
+        WideString home = platform::wholeEnvironmentVariable(u"JAVA_HOME").value_or(WideString());
+        while (home.length() > 1 && home.last() == platform::kPathSeparator)
+            home = home.Left(home.length() - 1);
+        bool listed = false;
+        for (const UnregisteredRuntime& runtime : runtimes)
+            listed = listed || runtime.javaHome == home;
+        if (!home.isEmpty() && !listed)
+            if (std::optional<UnregisteredRuntime> runtime = describe(home))
+                runtimes.push_back(*runtime);
+    }
     return runtimes;
 }
 

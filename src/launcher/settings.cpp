@@ -167,6 +167,7 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     request.jrePath = absoluteFrom(context.executableFolder, request.jrePath);
 
     readRuntimeKind(ini, request);
+    request.modernRuntimes = isYes(ini.GetValue(kJre, u"Modern Runtimes"));
 
     s.mainClass = ini.GetValue(kJre, u"Main Class");
     if (s.mainClass.isEmpty()) {

@@ -11,6 +11,9 @@ namespace noviq::platform {
 // Native: the process's own registry view. Wow32: the 32-bit view of a 64-bit system.
 enum class RegistryView { Native, Wow32 };
 
+// The machine's keys, or the current user's (where per-user installers register).
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
 // One open key of the machine-wide registry. Move-only; closes its key once.
 class RegistryKey {
 public:
@@ -23,7 +26,8 @@ public:
 
     // Opens the key at `path` (backslash-separated, a trailing backslash allowed) for
     // reading in the given view. False when it cannot be opened.
-    bool open(RegistryView view, const WideString& path);
+    bool open(RegistryView view, const WideString& path,
+              RegistryRoot root = RegistryRoot::LocalMachine);
     bool isOpen() const { return state_ != nullptr; }
 
     // The name of the subkey at `index`, in the key's enumeration order. False when the

@@ -15,6 +15,10 @@ namespace noviq::platform {
 // (an alias such as java-1.17.0-openjdk-amd64 -> java-17-openjdk-amd64 is dropped).
 StringList installedRuntimeFolders();
 
+// Whether $JAVA_HOME names one more runtime (Linux, where it is the usual way to point at
+// one); Windows installers register theirs.
+extern const bool kJavaHomeNamesARuntime;
+
 bool isFolder(const WideString& path);
 
 // At most `limit` bytes from the start of a regular file; empty when the path is not a

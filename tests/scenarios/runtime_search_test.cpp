@@ -208,6 +208,117 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
     importRegistry(registryFile(fs::path(), {}));
 }
 
+// Today's installers, with "Modern Runtimes=yes": every layout, both roots, the 32-bit view,
+// versions from the key name or the runtime's release file, keys that lead nowhere.
+TEST(RuntimeSearchWine, FindsTodaysInstalls) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    struct Install {
+        std::string key; // below Software, with the version key and what lies below it
+        std::string value;
+        std::string home; // under the scenario; "" writes no value; "missing/..." no folder
+        std::string root = "HKEY_LOCAL_MACHINE";
+        std::string release = "";
+        bool jdk8 = false; // the library lies in the home's jre folder
+    };
+    const std::string modern = "Modern Runtimes=yes\n" + kAny;
+    const struct {
+        const char* name;
+        std::string settings;
+        std::vector<Install> installs;
+        std::string expected; // the chosen library under the scenario, or the output part
+    } cases[] = {
+        {"opt-in only",
+         kAny,
+         {{"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"}},
+         "not found"},
+        {"JavaSoft JDK 9+", modern, {{"JavaSoft\\JDK\\17", "JavaHome", "o17"}}, dll("o17")},
+        {"JavaSoft JRE", modern, {{"JavaSoft\\JRE\\11.0.2", "JavaHome", "o11"}}, dll("o11")},
+        {"Temurin",
+         modern,
+         {{"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"}},
+         dll("t17")},
+        {"Temurin JDK 8",
+         modern,
+         {{"Eclipse Adoptium\\JDK\\8.0.392.8\\hotspot\\MSI", "Path", "t8", "HKEY_LOCAL_MACHINE", "",
+           true}},
+         dll("t8/jre")},
+        {"AdoptOpenJDK JRE",
+         modern,
+         {{"AdoptOpenJDK\\JRE\\11.0.10.9\\hotspot\\MSI", "Path", "a11"}},
+         dll("a11")},
+        {"Microsoft, per user, wins by version",
+         modern,
+         {{"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"},
+          {"Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "m21", "HKEY_CURRENT_USER"}},
+         dll("m21")},
+        {"Zulu: version from the release file",
+         "Minimum Version=17.0.5\nMaximum Version=any\nModern Runtimes=YES\n",
+         {{"Azul Systems\\Zulu\\zulu-17", "InstallationPath", "z17", "HKEY_LOCAL_MACHINE",
+           "JAVA_VERSION=\"17.0.9\"\n"}},
+         dll("z17")},
+        {"Zulu: a partial name alone is below the minimum",
+         "Minimum Version=17.0.5\nMaximum Version=any\nModern Runtimes=yes\n",
+         {{"Azul Systems\\Zulu\\zulu-17", "InstallationPath", "z17"}},
+         "not found"},
+        {"Semeru counts as IBM's",
+         modern,
+         {{"Semeru\\JDK\\17.0.8.7\\openj9\\MSI", "Path", "s17"}},
+         "not found"},
+        {"Semeru with IBM runtimes allowed",
+         modern + "VM Provider=any\n",
+         {{"Semeru\\JDK\\17.0.8.7\\openj9\\MSI", "Path", "s17"}},
+         dll("s17")},
+        {"a key without its value, a value naming no folder",
+         modern,
+         {{"Microsoft\\JDK\\25.0.1.8\\hotspot\\MSI", "Path", ""},
+          {"Microsoft\\JDK\\24.0.1.8\\hotspot\\MSI", "Path", "missing/m24"},
+          {"Microsoft\\JDK\\11.0.1.8\\hotspot\\MSI", "Path", "m11"}},
+         dll("m11")},
+        {"the 32-bit view hands over to the paired program",
+         modern + "[Application]\nPair Product=C:\\no\\pair.exe\n",
+         {{"Wow6432Node\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"}},
+         "Failed to start the paired program"},
+    };
+    const char* const roots[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"};
+    const char* const vendors[] = {"JavaSoft\\JDK", "JavaSoft\\JRE",  "Eclipse Adoptium",
+                                   "AdoptOpenJDK",  "Microsoft\\JDK", "Azul Systems",
+                                   "Semeru"};
+    auto cleared = [&] {
+        std::string reg = "REGEDIT4\n\n";
+        for (const char* root : roots)
+            for (const char* view : {"", "Wow6432Node\\"})
+                for (const char* vendor : vendors)
+                    reg += std::string("[-") + root + "\\Software\\" + view + vendor + "]\n";
+        return reg;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/app.exe");
+        std::string reg = cleared();
+        for (const Install& install : c.installs) {
+            reg += "\n[" + install.root + "\\Software\\" + install.key + "]\n";
+            if (!install.home.empty())
+                reg += "\"" + install.value + "\"=\"" +
+                       replaceAll(toWindowsPath(dir.path() / install.home), "\\", "\\\\") + "\"\n";
+            if (!install.home.empty() && install.home.rfind("missing/", 0) != 0)
+                dir.write(dll(install.home + (install.jdk8 ? "/jre" : "")), "not a library");
+            if (!install.release.empty())
+                dir.write(install.home + "/release", install.release);
+        }
+        importRegistry(reg);
+        dir.write("app/app.ini", ini(c.settings));
+        const RunResult result = run(Build::Windows, exe);
+        if (c.expected.find('/') == std::string::npos && c.expected != "not found")
+            EXPECT_NE(result.out.find(c.expected), std::string::npos) << result.out;
+        else
+            EXPECT_EQ(chosenLibrary(result), c.expected == "not found"
+                                                 ? c.expected
+                                                 : toWindowsPath(dir.path() / c.expected));
+    }
+    importRegistry(cleared());
+}
+
 // ---- Linux: runtime folders under NOVIQ_JVM_ROOT ----
 
 // A runtime folder of the JDK 9+ layout (or, with a "jre/" prefix in `library`, Java 8's).
@@ -254,6 +365,12 @@ TEST(RuntimeSearchLinux, ChoosesAmongTheRuntimeFolders) {
         {"a runtime in jre64 beside the executable", kAny, listOf(jdk17),
          "app/jre64/lib/server/libjvm.so",
          listOf<std::string>("app/jre64/lib/libjava.so", "app/jre64/lib/server/libjvm.so")},
+        // $JAVA_HOME is one more runtime with "Modern Runtimes" only.
+        {"$JAVA_HOME with Modern Runtimes", kAny + "Modern Runtimes=yes", listOf(jdk17),
+         "home/jdk-21/lib/server/libjvm.so",
+         listOf<std::string>("home/jdk-21/lib/libjava.so", "home/jdk-21/lib/server/libjvm.so")},
+        {"$JAVA_HOME without", kAny, listOf(jdk17), "jvm/jdk-17/lib/server/libjvm.so",
+         listOf<std::string>("home/jdk-21/lib/libjava.so", "home/jdk-21/lib/server/libjvm.so")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -273,7 +390,8 @@ TEST(RuntimeSearchLinux, ChoosesAmongTheRuntimeFolders) {
         dir.write("app/app.ini", ini(c.settings));
 
         RunOptions options;
-        options.env = {{"NOVIQ_JVM_ROOT", (dir.path() / "jvm").string()}};
+        options.env = {{"NOVIQ_JVM_ROOT", (dir.path() / "jvm").string()},
+                       {"JAVA_HOME", (dir.path() / "home/jdk-21/").string()}};
         const RunResult result = run(Build::Linux, exe, options);
 
         EXPECT_EQ(chosenLibrary(result), (dir.path() / c.expected).string());

@@ -28,7 +28,7 @@ void RegistryKey::close() {
     state_ = nullptr;
 }
 
-bool RegistryKey::open(RegistryView, const WideString&) {
+bool RegistryKey::open(RegistryView, const WideString&, RegistryRoot) {
     close();
     return false;
 }

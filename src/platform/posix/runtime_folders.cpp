@@ -74,6 +74,8 @@ StringList installedRuntimeFolders() {
     return folders;
 }
 
+const bool kJavaHomeNamesARuntime = true;
+
 bool isFolder(const WideString& path) {
     struct stat st;
     return stat(bytes(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

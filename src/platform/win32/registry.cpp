@@ -38,11 +38,12 @@ void RegistryKey::close() {
     state_ = nullptr;
 }
 
-bool RegistryKey::open(RegistryView view, const WideString& path) {
+bool RegistryKey::open(RegistryView view, const WideString& path, RegistryRoot root) {
     close();
     const REGSAM access = KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
     HKEY key = nullptr;
-    const LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(path), 0, access, &key);
+    const LONG rc = RegOpenKeyExW(root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                                  w(path), 0, access, &key);
     if (rc != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(rc));
         return false;

@@ -14,6 +14,8 @@ StringList installedRuntimeFolders() {
     return StringList();
 }
 
+const bool kJavaHomeNamesARuntime = false;
+
 bool isFolder(const WideString& path) {
     const DWORD attributes = GetFileAttributesW(w(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
