@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/path_utils.h"
+#include "common/trace.h"
 #include "jre/jvm_library.h"
 #include "jre/library_image.h"
 #include "platform/path_style.h"
@@ -64,6 +65,8 @@ std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executable
     if (!request_.jrePath.isEmpty()) {
         const JvmLibraryChoice choice =
             resolveJvmLibrary(withTrailingSeparator(request_.jrePath), request_.jvmType);
+        trace(u"search: JRE Path %s: %s", request_.jrePath,
+              choice.path.isEmpty() ? WideString(u"no library of the JVM type") : choice.path);
         if (!choice.path.isEmpty())
             return runtimeChoiceFor(choice.path, request_.pairedProgramAvailable &&
                                                      isJvmLibrary32Bit(choice.path));
@@ -72,6 +75,8 @@ std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executable
     // A runtime shipped beside the executable is this build's own: never a 32-bit one.
     if (const std::optional<WideString> local = findLocalRuntime(executableFolder)) {
         const JvmLibraryChoice choice = resolveJvmLibrary(*local, request_.jvmType);
+        trace(u"search: runtime beside the executable %s: %s", *local,
+              choice.path.isEmpty() ? WideString(u"no library of the JVM type") : choice.path);
         if (!choice.path.isEmpty())
             return runtimeChoiceFor(choice.path, false);
     }
@@ -140,7 +145,13 @@ std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) {
     if (candidates.empty())
         return std::nullopt;
     sortCandidates(candidates);
-    return selectCandidate(candidates);
+    const JreCandidate& chosen = selectCandidate(candidates);
+    trace(u"search: chose %s of %d candidates (%s)", chosen.homeFolder,
+          static_cast<int32_t>(candidates.size()),
+          WideString(&chosen == &candidates.front()
+                         ? u"first by preference, server VM and version"
+                         : u"the first that a \"Preferred versions\" entry matches"));
+    return chosen;
 }
 
 void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryView view,
@@ -149,20 +160,22 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
         JavaVersion version;
         version.parse(subkeyName, 0);
         // The range is tested before the home folder is even read.
-        if (!request_.range.contains(version))
+        if (!request_.range.contains(version)) {
+            trace(u"search:   %s: version %s is outside the range", subkeyName, version.format());
             return;
-        WideString home;
-        if (!readHome(home) || home.isEmpty())
-            return;
-        if (std::optional<JreCandidate> candidate = candidateAt(key, home)) {
-            candidate->version = version;
-            candidate->isPreferred = isPreferred;
-            candidates.push_back(*candidate);
         }
+        WideString home;
+        if (!readHome(home) || home.isEmpty()) {
+            trace(u"search:   %s: no home folder", subkeyName);
+            return;
+        }
+        accept(key, home, version, isPreferred, subkeyName, candidates);
     };
 
     platform::RegistryKey vendorKey;
     if (vendorKey.open(view, key.path)) {
+        trace(u"search: key %s (%s view)", WideString(key.path),
+              WideString(view == RegistryView::Native ? u"native" : u"32-bit"));
         // All names first: reading the version subkeys must not disturb the enumeration.
         std::vector<WideString> names;
         WideString name;
@@ -181,6 +194,8 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
         return;
     if (!unregistered_)
         unregistered_ = describeUnregisteredRuntimes(request_.modernRuntimes);
+    if (!unregistered_->empty())
+        trace(u"search: runtime folders under %s", WideString(key.path));
     for (const UnregisteredRuntime& runtime : *unregistered_)
         if (runtime.key == key.id)
             consider(runtime.subkeyName, [&](WideString& home) {
@@ -199,12 +214,17 @@ void JreSearch::scanModernKey(const char16_t* path, const char16_t* below, const
     WideString name;
     for (uint32_t index = 0; vendorKey.subkeyName(index, name); ++index)
         names.push_back(name);
+    trace(u"search: key %s%s (%s view)",
+          WideString(root == platform::RegistryRoot::CurrentUser ? u"HKCU\\" : u"HKLM\\"),
+          WideString(path), WideString(view == RegistryView::Native ? u"native" : u"32-bit"));
     for (const WideString& subkey : names) {
         platform::RegistryKey versionKey;
         WideString home;
         if (!versionKey.open(view, WideString(path) + subkey + below, root) ||
-            !versionKey.readText(value, home) || home.isEmpty())
+            !versionKey.readText(value, home) || home.isEmpty()) {
+            trace(u"search:   %s: no home folder", subkey);
             continue;
+        }
         // Key names such as "zulu-17" or "17" say too little: the runtime's own release
         // file tells the whole version.
         JavaVersion version;
@@ -214,17 +234,33 @@ void JreSearch::scanModernKey(const char16_t* path, const char16_t* below, const
             if (released.count() > version.count())
                 version = released;
         }
-        if (!request_.range.contains(version))
+        if (!request_.range.contains(version)) {
+            trace(u"search:   %s: version %s is outside the range", subkey, version.format());
             continue;
-        std::optional<JreCandidate> candidate = candidateAt(kModernHome, home);
-        if (!candidate)
-            candidate = candidateAt(kModernJdk8Home, home);
-        if (candidate) {
-            candidate->version = version;
-            candidate->isPreferred = isPreferred;
-            candidates.push_back(*candidate);
         }
+        if (candidateAt(kModernHome, home))
+            accept(kModernHome, home, version, isPreferred, subkey, candidates);
+        else
+            accept(kModernJdk8Home, home, version, isPreferred, subkey, candidates);
     }
+}
+
+void JreSearch::accept(const VendorKey& key, const WideString& home, const JavaVersion& version,
+                       bool isPreferred, const WideString& name,
+                       std::vector<JreCandidate>& candidates) const {
+    std::optional<JreCandidate> candidate = candidateAt(key, home);
+    if (!candidate) {
+        trace(u"search:   %s: version %s, no library of the JVM type in %s", name,
+              version.format(), home);
+        return;
+    }
+    candidate->version = version;
+    candidate->isPreferred = isPreferred;
+    trace(u"search:   %s: candidate %s, version %s, server VM %s, preferred kind and vendor %s", name,
+          candidate->homeFolder, version.format(),
+          WideString(candidate->isServerVm ? u"yes" : u"no"),
+          WideString(isPreferred ? u"yes" : u"no"));
+    candidates.push_back(*candidate);
 }
 
 std::optional<JreCandidate> JreSearch::candidateAt(const VendorKey& key, WideString home) const {

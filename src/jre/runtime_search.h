@@ -77,6 +77,10 @@ public:
     void scanModernKey(const char16_t* path, const char16_t* below, const char16_t* value,
                        bool isPreferred, platform::RegistryView view, platform::RegistryRoot root,
                        std::vector<JreCandidate>& candidates) const;
+    // Adds the runtime at a home folder to the candidates when it holds a library.
+    void accept(const VendorKey& key, const WideString& home, const JavaVersion& version,
+                bool isPreferred, const WideString& name,
+                std::vector<JreCandidate>& candidates) const;
     // The runtime at a registered home folder, with its probe result.
     std::optional<JreCandidate> candidateAt(const VendorKey& key, WideString home) const;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "common/trace.h"
 #include "jre/library_image.h"
 #include "jvm/java_exception.h"
 #include "jvm/jvm_host.h"
@@ -144,7 +145,10 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
 
     JavaVM* vm = nullptr;
     void* env = nullptr;
+    const uint32_t start = traceMilliseconds();
     const jint result = createJavaVm_(&vm, &env, &args);
+    trace(u"time: JVM creation %u ms, result %d", traceMilliseconds() - start,
+          static_cast<int32_t>(result));
     if (result != JNI_OK) {
         ReportError(LoadMessage(MessageId::JniException), LoadMessage(MessageId::CreateJvmFailed),
                     createFailureReason(result));

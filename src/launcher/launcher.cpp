@@ -5,6 +5,8 @@
 
 #include "common/messages.h"
 #include "common/path_utils.h"
+#include "common/text.h"
+#include "common/trace.h"
 #include "gui/prompts.h"
 #include "jre/jvm_library.h"
 #include "jre/library_image.h"
@@ -13,19 +15,54 @@
 
 namespace noviq {
 
+namespace {
+
+WideString yesNo(bool flag) {
+    return flag ? WideString(u"yes") : WideString(u"no");
+}
+
+void traceSettings(const Settings& s) {
+    if (!tracing())
+        return;
+    const RuntimeRequest& r = s.runtime;
+    const char16_t* const types[] = {u"default", u"server", u"favor_server"};
+    trace(u"settings: main class %s, %s, JVM type %s, JDK %s, JRE %s, both kinds %s", s.mainClass,
+          r.range.describeRequirement(), WideString(types[static_cast<int32_t>(r.jvmType)]),
+          yesNo(r.preferJdk), yesNo(r.preferJre), yesNo(r.searchBothKinds));
+    trace(u"settings: vendors allowed/preferred: Sun %s/%s, JRockit %s/%s, IBM %s/%s; modern "
+          u"runtimes %s",
+          yesNo(r.sunAllowed), yesNo(r.sunPreferred), yesNo(r.jrockitAllowed),
+          yesNo(r.jrockitPreferred), yesNo(r.ibmAllowed), yesNo(r.ibmPreferred),
+          yesNo(r.modernRuntimes));
+    trace(u"settings: JRE Path \"%s\", paired program \"%s\", service %s, single instance %s",
+          r.jrePath, s.pairProduct, yesNo(s.isService), yesNo(s.singleInstance));
+}
+
+} // namespace
+
 bool Launcher::initialize() {
     context_ = readProcessContext();
     if (!context_)
         return false;
+    trace(u"start: %s with %d arguments, INI file %s", context_->executablePath,
+          context_->arguments.count(), context_->iniPath);
     serviceMode_ = configuredAsService(*context_);
     if (serviceMode_)
         service_.captureErrors();
     settings_ = readSettings(*context_);
-    if (!settings_)
+    if (!settings_) {
+        trace(u"settings: not usable (see the error line)");
         return false;
+    }
+    traceSettings(*settings_);
+    trace(u"time: settings %u ms", traceMilliseconds());
     // Never between services: a service manager starts each service once.
     instances_.setup(context_->executablePath, settings_->singleInstance && !settings_->isService,
                      *this);
+    if (instances_.role() != SingleInstance::Role::Only)
+        trace(u"single instance: %s start", WideString(instances_.role() == SingleInstance::Role::Later
+                                                            ? u"a later"
+                                                            : u"the first"));
     if (instances_.role() == SingleInstance::Role::Later)
         return true; // a later start hands over; it needs no runtime
     if (settings_->overrideWorkingDir)
@@ -35,9 +72,15 @@ bool Launcher::initialize() {
 
 bool Launcher::chooseRuntime() {
     const RuntimeRequest& request = settings_->runtime;
+    const uint32_t searchStart = traceMilliseconds();
     runtime_ = findRuntime(request, context_->executableFolder);
-    if (runtime_)
+    trace(u"time: runtime search %u ms", traceMilliseconds() - searchStart);
+    if (runtime_) {
+        trace(u"chosen: %s (home %s)%s", runtime_->jvmLibraryPath, runtime_->homeFolder,
+              WideString(runtime_->is32Bit ? u", 32-bit: the paired program runs instead" : u""));
         return true;
+    }
+    trace(u"chosen: nothing; the user is asked");
 
     if (serviceMode_) {
         // Nobody could answer a prompt: the service would hang in it.
@@ -62,6 +105,7 @@ bool Launcher::chooseRuntime() {
     runtime_ =
         runtimeChoiceFor(library, request.pairedProgramAvailable && isJvmLibrary32Bit(library));
     saveJrePath(*settings_, *context_, choice.folder);
+    trace(u"chosen by the user: %s", library);
     return true;
 }
 
@@ -110,8 +154,10 @@ int32_t Launcher::runJava(const StringList& startParameters,
     const NarrowString libraryPathOption =
         prepareJvmEnvironment(runtime_->jvmLibraryPath, settings_->libraryPath,
                               settings_->systemPath, context_->executableFolder);
+    const uint32_t loadStart = traceMilliseconds();
     if (!session_.load(runtime_->jvmLibraryPath, runtimeProgramFolder(runtime_->jvmLibraryPath)))
         return -1;
+    trace(u"time: library load %u ms", traceMilliseconds() - loadStart);
     std::optional<JvmOptions> options =
         buildJvmOptions(readJvmSettings(*context_), context_->executablePath, libraryPathOption);
     if (!options)
@@ -132,21 +178,32 @@ int32_t Launcher::runJava(const StringList& startParameters,
             call.arguments.add(argument);
     call.keepMainThreadAttached = settings_->runtime.ibmMayRun();
     call.beforeMain = [this, progress] {
+        trace(u"main: called");
         instances_.signalReady();
         if (progress)
             progress->mainEntered();
     };
     // Nobody could answer a service's question: the JVM's own report stands.
+    if (tracing()) {
+        for (const NarrowString& option : options->options)
+            trace(u"jvm option: %s", widen(option));
+        for (const WideString& argument : call.arguments)
+            trace(u"argument: %s", argument);
+        trace(u"main thread stack: %u bytes (0: the runtime's default)", options->stackSize);
+    }
     if (settings_->failureCheck && !serviceMode_)
         call.mainThrew = [](const WideString& trace) { return presentException(trace); };
     switch (session_.runMain(*options, call)) {
     case JvmSession::MainOutcome::Returned:
+        trace(u"main: returned");
         return 0;
     case JvmSession::MainOutcome::Threw:
+        trace(u"main: ended with an exception");
         return 1; // as the JDK's own launcher ends, once the non-daemon threads are done
     case JvmSession::MainOutcome::NotCalled:
         break;
     }
+    trace(u"main: not called");
     return -1;
 }
 

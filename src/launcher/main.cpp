@@ -1,6 +1,7 @@
 // The launcher's main procedure (called by the platform entry point): initialise, run in
 // the foreground or as a service, shut down and return the exit code.
 #include "common/allocation_failure.h"
+#include "common/trace.h"
 #include "launcher/launcher.h"
 #include "platform/library.h"
 #include "platform/text.h"
@@ -9,6 +10,7 @@ namespace noviq {
 
 int32_t launcherMain() {
     endProcessOnAllocationFailure();
+    startTrace();
     Launcher launcher;
     platform::setThreadLocaleToSystemDefault();
     platform::excludeCurrentFolderFromLibrarySearch();
@@ -19,6 +21,7 @@ int32_t launcherMain() {
     else if (started)
         result = launcher.run();
     launcher.shutdown();
+    trace(u"end: exit code %d", result);
     return result;
 }
 

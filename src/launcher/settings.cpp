@@ -6,6 +6,7 @@
 #include "common/messages.h"
 #include "common/path_utils.h"
 #include "common/text.h"
+#include "common/trace.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/path_style.h"
@@ -158,6 +159,7 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
             if (!isReadable(perUser))
                 return std::nullopt;
             request.jrePath = PlainIniFile(perUser).GetValue(kJre, u"JRE Path");
+            trace(u"settings: JRE Path from the per-user file %s", perUser);
             fromPerUserFile = true;
         }
     }

@@ -34,6 +34,9 @@ private:
 // The size of a regular file; nothing when the path is missing or is no regular file.
 std::optional<uint64_t> regularFileSize(const WideString& path);
 
+// Appends bytes to the regular file at path, creating it; false when that cannot be done.
+bool appendToFile(const WideString& path, const char* bytes, int32_t length);
+
 // True when both paths name one existing file (through links, other spellings or case).
 bool isSameFile(const WideString& a, const WideString& b);
 

@@ -122,6 +122,15 @@ std::optional<uint64_t> regularFileSize(const WideString& path) {
     return static_cast<uint64_t>(st.st_size);
 }
 
+bool appendToFile(const WideString& path, const char* bytes, int32_t length) {
+    const posix::ScopedFd fd(
+        open(narrow(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
+    struct stat st;
+    if (!fd || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return write(fd.get(), bytes, static_cast<size_t>(length)) == static_cast<ssize_t>(length);
+}
+
 bool isSameFile(const WideString& a, const WideString& b) {
     struct stat first, second;
     return stat(narrow(a).c_str(), &first) == 0 && stat(narrow(b).c_str(), &second) == 0 &&

@@ -62,6 +62,19 @@ bool fileIdentity(const WideString& path, BY_HANDLE_FILE_INFORMATION& info) {
 
 } // namespace
 
+bool appendToFile(const WideString& path, const char* bytes, int32_t length) {
+    const DWORD saved = GetLastError();
+    const ScopedKernelHandle file(CreateFileW(w(path), FILE_APPEND_DATA,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    const bool ok = file && GetFileType(file.get()) == FILE_TYPE_DISK &&
+                    WriteFile(file.get(), bytes, static_cast<DWORD>(length), &written, nullptr) &&
+                    written == static_cast<DWORD>(length);
+    SetLastError(saved);
+    return ok;
+}
+
 bool isSameFile(const WideString& a, const WideString& b) {
     const DWORD saved = GetLastError();
     BY_HANDLE_FILE_INFORMATION first, second;
