@@ -314,6 +314,16 @@ bool wineAvailable() {
     return available;
 }
 
+RunResult runWineProgram(const std::vector<std::string>& args, int timeoutSeconds) {
+    std::vector<std::string> argv = {"wine"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const Outcome outcome = runProcess(argv, {}, fs::temp_directory_path(), timeoutSeconds);
+    if (outcome.timedOut)
+        ADD_FAILURE() << "wine " << args[0] << " did not end within " << timeoutSeconds << " s";
+    return {outcome.out, outcome.err,
+            WIFEXITED(outcome.status) ? static_cast<uint32_t>(WEXITSTATUS(outcome.status)) : 0};
+}
+
 void importRegistry(const std::string& regedit4) {
     const fs::path file = scratchFile(".reg");
     std::ofstream(file, std::ios::binary) << regedit4;

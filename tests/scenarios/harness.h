@@ -66,6 +66,10 @@ bool wineAvailable();
     if (!::noviq::test::wineAvailable())                                                           \
     GTEST_SKIP() << "Wine or the Windows build is not available"
 
+// Runs one of Wine's own programs ("sc", "reg", ...) in the session; its exit code is only the
+// low 8 bits.
+RunResult runWineProgram(const std::vector<std::string>& args, int timeoutSeconds = 30);
+
 // Imports a REGEDIT4 file's content into the session's prefix. Keys are shared by every
 // test: use names unique to the test.
 void importRegistry(const std::string& regedit4);

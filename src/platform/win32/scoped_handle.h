@@ -94,10 +94,19 @@ struct ModuleTraits {
     static void close(Handle h) { FreeLibrary(h); }
 };
 
+// Event log sources from RegisterEventSourceW.
+struct EventSourceTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { DeregisterEventSource(h); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
 using ScopedRegistryKey = ScopedHandle<RegistryKeyTraits>;
 using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
+using ScopedEventSource = ScopedHandle<EventSourceTraits>;
 
 } // namespace noviq::platform::win32
