@@ -49,6 +49,15 @@ size_t countOf(const std::string& text, const std::string& part) {
     return n;
 }
 
+std::vector<std::string> linesStartingWith(const fs::path& file, const std::string& prefix) {
+    std::vector<std::string> found;
+    std::istringstream lines(readFile(file));
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line.substr(prefix.size()));
+    return found;
+}
+
 ScenarioDir::ScenarioDir() {
     std::string pattern = (fs::temp_directory_path() / "noviq-scenario-XXXXXX").string();
     if (!mkdtemp(pattern.data()))

@@ -78,5 +78,8 @@ void importRegistry(const std::string& regedit4);
 std::string readFile(const std::filesystem::path& file);
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 size_t countOf(const std::string& text, const std::string& part);
+// The lines of a file that start with prefix, without it (the scripted runtime's record).
+std::vector<std::string> linesStartingWith(const std::filesystem::path& file,
+                                           const std::string& prefix);
 
 } // namespace noviq::test

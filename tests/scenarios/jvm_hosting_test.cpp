@@ -48,12 +48,7 @@ public:
     }
     // The record lines that start with prefix, without it.
     std::vector<std::string> recorded(const std::string& prefix) const {
-        std::vector<std::string> found;
-        std::istringstream lines(readFile(dir_.path() / "record.txt"));
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind(prefix, 0) == 0)
-                found.push_back(line.substr(prefix.size()));
-        return found;
+        return linesStartingWith(dir_.path() / "record.txt", prefix);
     }
     std::string recordedOnce(const std::string& prefix) const {
         const std::vector<std::string> found = recorded(prefix);

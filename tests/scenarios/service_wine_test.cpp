@@ -101,12 +101,7 @@ public:
     }
 
     std::vector<std::string> recorded(const std::string& prefix) const {
-        std::vector<std::string> found;
-        std::istringstream lines(readFile(dir_.path() / "record.txt"));
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind(prefix, 0) == 0)
-                found.push_back(line.substr(prefix.size()));
-        return found;
+        return linesStartingWith(dir_.path() / "record.txt", prefix);
     }
     bool waitForRecord(const std::string& prefix) const {
         const auto deadline = Clock::now() + std::chrono::seconds(5);

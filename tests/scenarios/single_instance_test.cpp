@@ -62,12 +62,7 @@ public:
     }
 
     std::vector<std::string> recorded(const std::string& prefix) const {
-        std::vector<std::string> found;
-        std::istringstream lines(readFile(record()));
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind(prefix, 0) == 0)
-                found.push_back(line.substr(prefix.size()));
-        return found;
+        return linesStartingWith(record(), prefix);
     }
     void waitForRecord(const std::string& prefix, size_t count = 1) const {
         const auto deadline = Clock::now() + std::chrono::seconds(20);
