@@ -41,6 +41,11 @@ WideString fileOf(const NarrowString& option) {
     return widen(text);
 }
 
+// The option that names the archive: the last one; empty when there is none.
+NarrowString lastOf(const NarrowStringList& options) {
+    return options.isEmpty() ? NarrowString() : options[options.count() - 1];
+}
+
 std::string head(const WideString& file) {
     return platform::readFileStart(file, 4).c_str();
 }
@@ -113,8 +118,8 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     const auto expectDump = [&](const NarrowStringList& options) {
         EXPECT_EQ(options.count(), 2);
         EXPECT_TRUE(options[0] == "-Xlog:cds*=off");
-        EXPECT_TRUE(options[options.count() - 1].startsWith("-XX:ArchiveClassesAtExit="));
-        return fileOf(options[options.count() - 1]);
+        EXPECT_TRUE(lastOf(options).startsWith("-XX:ArchiveClassesAtExit="));
+        return fileOf(lastOf(options));
     };
     const std::string magic = "\xa8\xab\x0b\xf0";
 
@@ -131,18 +136,18 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     sharing.jvmEnded();
     const NarrowStringList use = prepare();
     ASSERT_EQ(use.count(), 2);
-    ASSERT_TRUE(use[1].startsWith("-XX:SharedArchiveFile="));
-    const WideString archive = fileOf(use[1]);
+    ASSERT_TRUE(lastOf(use).startsWith("-XX:SharedArchiveFile="));
+    const WideString archive = fileOf(lastOf(use));
     EXPECT_EQ(head(archive), magic);
     sharing.jvmEnded(); // a start that used the archive leaves it as it is
-    EXPECT_TRUE(prepare()[1].startsWith("-XX:SharedArchiveFile="));
+    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
 
     // An archive changed after its completion is never handed over.
     writeFile(archive, "more", std::ios::app);
     dumpTo = expectDump(prepare());
     writeFile(dumpTo, magic + "new");
     sharing.jvmEnded();
-    EXPECT_TRUE(prepare()[1].startsWith("-XX:SharedArchiveFile="));
+    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
 
     // Another class path: a new archive, and the application's earlier one goes.
     installation.inputs.classPath.add(wide(installation.folder.write("app/b.jar", "jar")));
@@ -153,7 +158,7 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     const WideString other = expectDump(prepare());
     writeFile(other, magic + "b");
     sharing.jvmEnded();
-    const WideString second = fileOf(prepare()[1]);
+    const WideString second = fileOf(lastOf(prepare()));
     EXPECT_FALSE(second == archive);
     const std::filesystem::directory_iterator files(pathOf(archive).parent_path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 2); // the archive and its record
