@@ -10,78 +10,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "base/string_list.h"
 #include "jvm/jvm_options.h"
+#include "process_sample.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::millisecondsSince;
 
 namespace {
-
-struct Sample {
-    double firstLineMs = 0;
-    double exitMs = 0;
-    double peakRssMb = 0;
-    bool ok = false;
-};
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Runs argv with stdout on a pipe: when the first line arrives, when the process ends, and
-// its peak resident set.
-Sample measure(const std::vector<std::string>& argv) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {};
-    const Clock::time_point start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    Sample sample;
-    std::string output;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        if (sample.firstLineMs == 0 &&
-            std::string(buffer, static_cast<size_t>(n)).find('\n') != std::string::npos)
-            sample.firstLineMs = millisecondsSince(start);
-        output.append(buffer, static_cast<size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    sample.exitMs = millisecondsSince(start);
-    sample.peakRssMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    sample.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && output == "Hello\n";
-    return sample;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 void classPathAssembly(const fs::path& root) {
     const fs::path lib = root / "lib";
@@ -141,11 +83,11 @@ int main(int argc, char** argv) {
          {}},
     };
     for (Variant& v : variants)
-        measure(v.argv); // warm the page cache
+        bench::measure(v.argv, "Hello\n"); // warm the page cache
     int failures = 0;
     for (int run = 0; run < runs; ++run) {
         for (Variant& v : variants) {
-            const Sample s = measure(v.argv);
+            const bench::Sample s = bench::measure(v.argv, "Hello\n");
             if (!s.ok) {
                 ++failures;
                 continue;

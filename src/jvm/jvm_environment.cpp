@@ -101,12 +101,11 @@ std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
     // option holds only absolute ones.
     StringList elements;
     splitAtSeparator(classPath, WideString(&conventions.listSeparator, 1), elements);
-    StringList classPathElements;
     for (const WideString& element : elements)
         if (isAbsolutePath(element))
-            classPathElements.add(element);
+            result.classPath.add(element);
     result.options.add(
-        narrow(u"-Djava.class.path=" + joinedWith(classPathElements, conventions.listSeparator)));
+        narrow(u"-Djava.class.path=" + joinedWith(result.classPath, conventions.listSeparator)));
     StringList options;
     for (const WideString& written : splitVmParameters(settings.vmParameters)) {
         const WideString token = applyMemoryRule(unquote(written), MemoryStatus::current());

@@ -20,12 +20,14 @@ struct JvmSettings {
     WideString vmParameters;
     WideString outputFile;
     WideString errorFile;
-    WideString extraArguments; // "Cmd"
+    WideString extraArguments;     // "Cmd"
+    bool classDataSharing = false; // "Class Data Sharing" is "auto"
 };
 
 // What the JVM is created with, and what the launcher does around it.
 struct JvmOptions {
     NarrowStringList options; // library path, class path, then the VM parameters
+    StringList classPath;     // the entries of the class path option
     uint64_t stackSize = 0;   // from the last -Xss, 0 when none is given
     WideString outputFile;    // expanded; empty: the JVM's own stream
     WideString errorFile;

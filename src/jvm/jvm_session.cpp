@@ -24,8 +24,16 @@ namespace {
 constexpr uint64_t kMinimumMainThreadStack = 256 * 1024;
 
 std::atomic<JvmExitHooks*> exitHooks{nullptr};
+std::atomic<JvmEndAction*> endAction{nullptr};
+
+void runEndAction() {
+    if (JvmEndAction* action = endAction.exchange(nullptr, std::memory_order_acq_rel))
+        action->jvmEnded();
+}
 
 void JNICALL exitHook(jint code) {
+    // First: a service manager may end the process as soon as it hears that it stopped.
+    runEndAction();
     if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))
         hooks->onExit(code);
 }
@@ -66,6 +74,10 @@ jclass findMainClass(JNIEnv* env, const WideString& mainClass) {
 
 void setJvmExitHooks(JvmExitHooks* hooks) {
     exitHooks.store(hooks, std::memory_order_release);
+}
+
+void setJvmEndAction(JvmEndAction* action) {
+    endAction.store(action, std::memory_order_release);
 }
 
 bool JvmSession::load(const WideString& jvmLibraryPath, const WideString& dependencyFolder) {
@@ -293,6 +305,7 @@ void JvmSession::destroy() {
         vm->DestroyJavaVM();
         vm_.store(nullptr, std::memory_order_release);
     }
+    runEndAction();
 }
 
 } // namespace noviq

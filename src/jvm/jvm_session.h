@@ -33,6 +33,21 @@ protected:
 // thread.
 void setJvmExitHooks(JvmExitHooks* hooks);
 
+// Work that needs the JVM to have finished what it does at its end (files it writes as it
+// ends are then complete). It runs once: when Java ends the process, from the exit hook
+// before the hooks' receiver hears of it; otherwise in JvmSession::destroy(), also when no
+// JVM was created.
+class JvmEndAction {
+public:
+    virtual void jvmEnded() = 0;
+
+protected:
+    ~JvmEndAction() = default;
+};
+
+// Sets the one end action (null for none), from any thread.
+void setJvmEndAction(JvmEndAction* action);
+
 // How main is called, and what happens around the call.
 struct MainCall {
     WideString mainClass; // slash-separated
@@ -89,7 +104,8 @@ public:
     // ends the process. Nothing when no JVM runs.
     void exitJava(int32_t status) const;
 
-    // Waits until every non-daemon Java thread has ended, then ends the JVM.
+    // Waits until every non-daemon Java thread has ended, then ends the JVM and runs the end
+    // action.
     void destroy();
 
     // The running JVM, or null; read from any thread.

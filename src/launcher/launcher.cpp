@@ -10,6 +10,7 @@
 #include "gui/prompts.h"
 #include "jre/jvm_library.h"
 #include "jre/library_image.h"
+#include "platform/environment.h"
 #include "platform/errors.h"
 #include "platform/process.h"
 
@@ -60,9 +61,9 @@ bool Launcher::initialize() {
     instances_.setup(context_->executablePath, settings_->singleInstance && !settings_->isService,
                      *this);
     if (instances_.role() != SingleInstance::Role::Only)
-        trace(u"single instance: %s start", WideString(instances_.role() == SingleInstance::Role::Later
-                                                            ? u"a later"
-                                                            : u"the first"));
+        trace(u"single instance: %s start",
+              WideString(instances_.role() == SingleInstance::Role::Later ? u"a later"
+                                                                          : u"the first"));
     if (instances_.role() == SingleInstance::Role::Later)
         return true; // a later start hands over; it needs no runtime
     if (settings_->overrideWorkingDir)
@@ -158,8 +159,9 @@ int32_t Launcher::runJava(const StringList& startParameters,
     if (!session_.load(runtime_->jvmLibraryPath, runtimeProgramFolder(runtime_->jvmLibraryPath)))
         return -1;
     trace(u"time: library load %u ms", traceMilliseconds() - loadStart);
+    const JvmSettings jvmSettings = readJvmSettings(*context_);
     std::optional<JvmOptions> options =
-        buildJvmOptions(readJvmSettings(*context_), context_->executablePath, libraryPathOption);
+        buildJvmOptions(jvmSettings, context_->executablePath, libraryPathOption);
     if (!options)
         return -1; // without a class path the JVM would load classes from the current folder
     if (!extraJvmOptions.isEmpty()) {
@@ -168,6 +170,8 @@ int32_t Launcher::runJava(const StringList& startParameters,
             all.add(option);
         options->options = all;
     }
+    if (jvmSettings.classDataSharing)
+        addClassDataSharing(*options);
     if (progress && !progress->mayCreateJvm())
         return 0; // a stop request came before the JVM: the start is cancelled
 
@@ -205,6 +209,29 @@ int32_t Launcher::runJava(const StringList& startParameters,
     }
     trace(u"main: not called");
     return -1;
+}
+
+void Launcher::addClassDataSharing(JvmOptions& options) {
+    ClassDataSharingInputs inputs;
+    inputs.cacheFolder = platform::perUserCacheFolder();
+    inputs.applicationPath = context_->executablePath;
+    inputs.jvmLibraryPath = runtime_->jvmLibraryPath;
+    inputs.runtimeHome = runtime_->homeFolder;
+    inputs.runtimeVersion = releaseVersionOf(runtime_->homeFolder);
+    inputs.classPath = options.classPath;
+    inputs.jvmOptions = options.options;
+    // The JVM reads more options from these two variables.
+    for (const char16_t* variable : {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS"})
+        if (std::optional<WideString> value = platform::wholeEnvironmentVariable(variable))
+            inputs.environmentOptions.add(narrow(*value));
+    NarrowStringList all = sharing_.prepare(inputs);
+    if (all.isEmpty())
+        return;
+    for (const NarrowString& option : options.options)
+        all.add(option);
+    options.options = all;
+    // The dump is complete once the JVM is gone, also when Java ends the process.
+    setJvmEndAction(&sharing_);
 }
 
 void Launcher::serve(const StringList& arguments, platform::InstanceReply& reply) {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "jre/runtime_search.h"
+#include "jvm/class_data_sharing.h"
 #include "jvm/jvm_session.h"
 #include "launcher/process_context.h"
 #include "launcher/settings.h"
@@ -29,6 +30,8 @@ private:
     bool chooseRuntime();
     int32_t runJava(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
                     ServiceProgress* progress);
+    // The class data sharing options for this start, put first.
+    void addClassDataSharing(JvmOptions& options);
 
     // As a service.
     int32_t runService(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
@@ -44,6 +47,7 @@ private:
     std::optional<RuntimeChoice> runtime_;
     SingleInstance instances_;
     JvmSession session_;
+    ClassDataSharing sharing_;
     ServiceModule service_;
 };
 

@@ -203,6 +203,7 @@ JvmSettings readJvmSettings(const ProcessContext& context) {
     s.outputFile = ini.GetValue(kApplication, u"Output File");
     s.errorFile = ini.GetValue(kApplication, u"Error File");
     s.extraArguments = ini.GetValue(kApplication, u"Cmd");
+    s.classDataSharing = equalsIgnoringAsciiCase(ini.GetValue(kJre, u"Class Data Sharing"), "auto");
     return s;
 }
 

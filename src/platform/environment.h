@@ -23,4 +23,9 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text);
 // characters, empty when unset); $XDG_CONFIG_HOME, else $HOME/.config, on Linux.
 WideString perUserConfigFolder();
 
+// The folder for per-user data that may be thrown away and made again: %LOCALAPPDATA% on
+// Windows (read into 260 characters, empty when unset); $XDG_CACHE_HOME, else
+// $HOME/.cache, on Linux.
+WideString perUserCacheFolder();
+
 } // namespace noviq::platform

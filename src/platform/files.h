@@ -34,6 +34,28 @@ private:
 // The size of a regular file; nothing when the path is missing or is no regular file.
 std::optional<uint64_t> regularFileSize(const WideString& path);
 
+// What tells one version of a file from another: its size and last write time (in the
+// system's own units).
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t modified = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The stamp of a regular file; nothing when the path is missing or is no regular file.
+std::optional<FileStamp> regularFileStamp(const WideString& path);
+
+// Creates an empty file that must not exist yet; 0 on success, otherwise the system error
+// code.
+uint32_t createNewFile(const WideString& path);
+
+// Gives a file another name, replacing a file of that name in one step where the system
+// allows it; 0 on success, otherwise the system error code.
+uint32_t renameFile(const WideString& from, const WideString& to);
+
+// Removes one file; 0 on success, otherwise the system error code.
+uint32_t removeFile(const WideString& path);
+
 // Appends bytes to the regular file at path, creating it; false when that cannot be done.
 bool appendToFile(const WideString& path, const char* bytes, int32_t length);
 

@@ -25,6 +25,9 @@ void setArgumentVector(int argc, char** argv);
 uint32_t setCurrentDirectory(const WideString& folder);
 WideString currentDirectory();
 
+// This process's id, unique among the running processes.
+uint32_t currentProcessId();
+
 uint32_t lastError();
 void setLastError(uint32_t code);
 

@@ -56,15 +56,28 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
     return result;
 }
 
-WideString perUserConfigFolder() {
-    if (auto xdg = environmentVariable(u"XDG_CONFIG_HOME", 4096); xdg && !xdg->isEmpty())
+namespace {
+
+// $<variable>, else <home>/<fallback>: the XDG rule for one kind of per-user folder.
+WideString xdgFolder(const char16_t* variable, const char16_t* fallback) {
+    if (auto xdg = environmentVariable(variable, 4096); xdg && !xdg->isEmpty())
         return *xdg;
     if (auto home = environmentVariable(u"HOME", 4096); home && !home->isEmpty())
-        return *home + u"/.config";
+        return *home + u"/" + fallback;
     // Without HOME (a service manager's environment, say) the account's own home folder.
     if (const passwd* account = getpwuid(getuid()); account && account->pw_dir && *account->pw_dir)
-        return widen(account->pw_dir) + u"/.config";
+        return widen(account->pw_dir) + u"/" + fallback;
     return WideString();
+}
+
+} // namespace
+
+WideString perUserConfigFolder() {
+    return xdgFolder(u"XDG_CONFIG_HOME", u".config");
+}
+
+WideString perUserCacheFolder() {
+    return xdgFolder(u"XDG_CACHE_HOME", u".cache");
 }
 
 } // namespace noviq::platform

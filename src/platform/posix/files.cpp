@@ -122,6 +122,29 @@ std::optional<uint64_t> regularFileSize(const WideString& path) {
     return static_cast<uint64_t>(st.st_size);
 }
 
+std::optional<FileStamp> regularFileStamp(const WideString& path) {
+    struct stat st;
+    if (stat(narrow(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{static_cast<uint64_t>(st.st_size),
+                     static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                         static_cast<uint64_t>(st.st_mtim.tv_nsec)};
+}
+
+uint32_t createNewFile(const WideString& path) {
+    const posix::ScopedFd fd(
+        open(narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    return fd ? 0 : static_cast<uint32_t>(errno);
+}
+
+uint32_t renameFile(const WideString& from, const WideString& to) {
+    return rename(narrow(from).c_str(), narrow(to).c_str()) == 0 ? 0 : static_cast<uint32_t>(errno);
+}
+
+uint32_t removeFile(const WideString& path) {
+    return unlink(narrow(path).c_str()) == 0 ? 0 : static_cast<uint32_t>(errno);
+}
+
 bool appendToFile(const WideString& path, const char* bytes, int32_t length) {
     const posix::ScopedFd fd(
         open(narrow(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));

@@ -61,6 +61,10 @@ WideString currentDirectory() {
     return getcwd(buffer, sizeof buffer) ? widen(buffer) : WideString();
 }
 
+uint32_t currentProcessId() {
+    return static_cast<uint32_t>(getpid());
+}
+
 uint32_t lastError() {
     return tLastError;
 }

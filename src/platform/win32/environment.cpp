@@ -30,7 +30,7 @@ std::optional<WideString> wholeEnvironmentVariable(const WideString& name) {
     const DWORD needed = GetEnvironmentVariableW(w(name), nullptr, 0);
     if (needed == 0)
         return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt
-                                                         : std::optional<WideString>(WideString());
+                                                        : std::optional<WideString>(WideString());
     return environmentVariable(name, static_cast<int32_t>(needed));
 }
 
@@ -55,6 +55,11 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
 
 WideString perUserConfigFolder() {
     auto value = environmentVariable(u"APPDATA", MAX_PATH);
+    return value ? *value : WideString();
+}
+
+WideString perUserCacheFolder() {
+    auto value = environmentVariable(u"LOCALAPPDATA", MAX_PATH);
     return value ? *value : WideString();
 }
 

@@ -50,6 +50,30 @@ std::optional<uint64_t> regularFileSize(const WideString& path) {
     return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
+std::optional<FileStamp> regularFileStamp(const WideString& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(w(path), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return std::nullopt;
+    return FileStamp{(uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                     (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                         data.ftLastWriteTime.dwLowDateTime};
+}
+
+uint32_t createNewFile(const WideString& path) {
+    const ScopedKernelHandle file(CreateFileW(w(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file ? 0 : GetLastError();
+}
+
+uint32_t renameFile(const WideString& from, const WideString& to) {
+    return MoveFileExW(w(from), w(to), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+}
+
+uint32_t removeFile(const WideString& path) {
+    return DeleteFileW(w(path)) ? 0 : GetLastError();
+}
+
 namespace {
 
 bool fileIdentity(const WideString& path, BY_HANDLE_FILE_INFORMATION& info) {

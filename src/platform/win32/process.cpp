@@ -40,6 +40,10 @@ WideString currentDirectory() {
     return result;
 }
 
+uint32_t currentProcessId() {
+    return GetCurrentProcessId();
+}
+
 uint32_t lastError() {
     return GetLastError();
 }

@@ -1,0 +1,274 @@
+// "Class Data Sharing=auto" with the real JDKs: a start dumps the archive, later starts use
+// it, and no fault of the archive or its folder changes what the application prints or how
+// it ends. JDK 17 always; Temurin 25 as well where this machine has it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
+
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace noviq::test {
+namespace {
+
+std::vector<std::string> jdks() {
+    std::vector<std::string> found = {"/usr/lib/jvm/java-17-openjdk-amd64"};
+    if (fs::exists("/usr/lib/jvm/temurin-25-jdk-amd64/lib/server/libjvm.so"))
+        found.push_back("/usr/lib/jvm/temurin-25-jdk-amd64");
+    return found;
+}
+
+// <dir>/app/tool with apps.jar, the cache in <dir>/cache, the trace in <dir>/trace.txt.
+class CdsApplication {
+public:
+    CdsApplication(const std::string& jdk, const std::string& mainClass)
+        : jdk_(jdk), mainClass_(mainClass) {
+        tool_ = dir_.copy(launcherBinary(Build::Linux), "app/tool");
+        dir_.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
+        fs::create_directory(dir_.path() / "cache");
+    }
+
+    void configure(bool sharing) const {
+        dir_.write("app/tool.ini", "[Java Runtime Environment]\nJRE Path=" + jdk_ +
+                                       "\nMain Class=" + mainClass_ + "\n" +
+                                       (sharing ? "Class Data Sharing=auto\n" : "") +
+                                       "[Class Path]\nClass Path=apps.jar\n");
+    }
+    // A run with the key on or off. `env` adds to, or replaces, the cache folder variable.
+    // With `unprivileged`, permissions bind the launcher even when the tests run as root.
+    RunResult run(bool sharing, std::vector<std::pair<std::string, std::string>> env = {},
+                  bool unprivileged = false, const std::function<void(int)>& started = {}) const {
+        configure(sharing);
+        return runAsConfigured(env, unprivileged, started);
+    }
+    RunResult runAsConfigured(std::vector<std::pair<std::string, std::string>> env = {},
+                              bool unprivileged = false,
+                              const std::function<void(int)>& started = {}) const {
+        fs::remove(tracePath());
+        RunOptions options;
+        options.env = {{"XDG_CACHE_HOME", (dir_.path() / "cache").string()},
+                       {"NOVIQ_TRACE", tracePath().string()}};
+        options.env.insert(options.env.end(), env.begin(), env.end());
+        options.started = started;
+        options.workingDirectory = tool_.parent_path();
+        if (unprivileged && geteuid() == 0) {
+            options.args = {"--bounding-set=-dac_override,-dac_read_search,-fowner", "--",
+                            tool_.string()};
+            return test::run(Build::Linux, "/usr/bin/setpriv", options);
+        }
+        return test::run(Build::Linux, tool_, options);
+    }
+
+    fs::path tracePath() const { return dir_.path() / "trace.txt"; }
+    std::string trace() const { return readFile(tracePath()); }
+    const ScenarioDir& dir() const { return dir_; }
+    fs::path archiveFolder() const { return dir_.path() / "cache/noviq/cds"; }
+    // The files in the archive folder whose names end with `extension`.
+    std::vector<fs::path> files(const std::string& extension) const {
+        std::vector<fs::path> found;
+        if (fs::exists(archiveFolder()))
+            for (const fs::directory_entry& entry : fs::directory_iterator(archiveFolder()))
+                if (entry.path().string().ends_with(extension))
+                    found.push_back(entry.path());
+        return found;
+    }
+    // One archive with its record, nothing left over.
+    void expectOneCompletedArchive() const {
+        EXPECT_EQ(files(".jsa").size(), 1u);
+        EXPECT_EQ(files(".done").size(), 1u);
+        EXPECT_EQ(files(".tmp").size(), 0u);
+    }
+
+private:
+    ScenarioDir dir_;
+    std::string jdk_;
+    std::string mainClass_;
+    fs::path tool_;
+};
+
+void expectSameRun(const RunResult& with, const RunResult& without) {
+    EXPECT_EQ(with.out, without.out);
+    EXPECT_EQ(with.err, without.err);
+    EXPECT_EQ(with.exitCode, without.exitCode);
+}
+
+const char kDumps[] = "the JVM dumps one to";
+const char kCompleted[] = ".jsa completed";
+const char kUses[] = "class data sharing: uses";
+
+// The three ways a run ends; with System.exit the dump is completed from the exit hook.
+TEST(CdsLinux, FirstStartDumpsLaterStartsUseTheArchive) {
+    for (const std::string& jdk : jdks()) {
+        for (const char* mainClass :
+             {"noviq.apps.Hello", "noviq.apps.Exits", "noviq.apps.Throws"}) {
+            SCOPED_TRACE(jdk + " " + mainClass);
+            CdsApplication app(jdk, mainClass);
+            const RunResult without = app.run(false);
+            expectSameRun(app.run(true), without);
+            EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
+            EXPECT_EQ(countOf(app.trace(), kCompleted), 1u) << app.trace();
+            expectSameRun(app.run(true), without);
+            EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+            app.expectOneCompletedArchive();
+        }
+        // The JVM itself takes the archive for the application's classes.
+        CdsApplication app(jdk, "noviq.apps.Hello");
+        app.run(true);
+        ASSERT_EQ(app.files(".jsa").size(), 1u);
+        RunOptions check;
+        check.args = {"-Xshare:on",
+                      "-XX:SharedArchiveFile=" + app.files(".jsa")[0].string(),
+                      "-Xlog:class+load",
+                      "-cp",
+                      (app.dir().path() / "app/apps.jar").string(),
+                      "noviq.apps.Hello"};
+        const RunResult loaded = test::run(Build::Linux, jdk + "/bin/java", check);
+        EXPECT_EQ(countOf(loaded.out, "noviq.apps.Hello source: shared objects file (top)"), 1u)
+            << loaded.out << loaded.err;
+    }
+}
+
+TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
+    using Prepare = std::function<void(const CdsApplication&)>;
+    const auto afterADump = [](const Prepare& damage) {
+        return [damage](const CdsApplication& app) {
+            app.run(true);
+            ASSERT_EQ(app.files(".done").size(), 1u) << app.trace();
+            damage(app);
+        };
+    };
+    const struct {
+        const char* name;
+        Prepare prepare;
+        std::string traced; // what the trace must say about the faulty start
+        std::vector<std::pair<std::string, std::string>> env = {};
+        bool unprivileged = false;
+    } cases[] = {
+        // JDK 17 dies with SIGBUS on a truncated archive.
+        {"truncated archive", afterADump([](const CdsApplication& app) {
+             const fs::path archive = app.files(".jsa")[0];
+             fs::permissions(archive, fs::perms::owner_write, fs::perm_options::add);
+             fs::resize_file(archive, fs::file_size(archive) / 2);
+         }),
+         kDumps},
+        {"foreign file", afterADump([](const CdsApplication& app) {
+             const fs::path archive = app.files(".jsa")[0];
+             fs::remove(archive);
+             std::ofstream(archive) << "not an archive";
+         }),
+         kDumps},
+        // The application changed: a new archive, and the old one goes.
+        {"stale archive", afterADump([](const CdsApplication& app) {
+             const fs::path jar = app.dir().path() / "app/apps.jar";
+             fs::last_write_time(jar, fs::last_write_time(jar) + std::chrono::hours(1));
+         }),
+         kDumps},
+        // Without the check the JVM would end with 1 after main.
+        {"unwritable cache folder",
+         [](const CdsApplication& app) {
+             fs::create_directories(app.archiveFolder());
+             fs::permissions(app.archiveFolder(), fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         "cannot be created",
+         {},
+         true},
+        {"read-only home",
+         [](const CdsApplication& app) {
+             fs::create_directory(app.dir().path() / "home");
+             fs::permissions(app.dir().path() / "home",
+                             fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         "cannot be created",
+         {},
+         true},
+    };
+    for (const std::string& jdk : jdks()) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(jdk + ": " + c.name);
+            CdsApplication app(jdk, "noviq.apps.Throws");
+            std::vector<std::pair<std::string, std::string>> env = c.env;
+            if (std::string(c.name) == "read-only home")
+                env = {{"XDG_CACHE_HOME", ""}, {"HOME", (app.dir().path() / "home").string()}};
+            const RunResult without = app.run(false, env, c.unprivileged);
+            c.prepare(app);
+            const std::vector<fs::path> before = app.files(".jsa");
+            expectSameRun(app.run(true, env, c.unprivileged), without);
+            EXPECT_EQ(countOf(app.trace(), c.traced), 1u) << app.trace();
+            EXPECT_EQ(countOf(app.trace(), kUses), 0u) << app.trace();
+            if (!c.unprivileged) {
+                app.expectOneCompletedArchive();
+                if (std::string(c.name) == "stale archive") {
+                    EXPECT_NE(app.files(".jsa"), before);
+                }
+                expectSameRun(app.run(true, env), without);
+                EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+            }
+        }
+    }
+}
+
+TEST(CdsLinux, TwoStartsAtOnce) {
+    for (const std::string& jdk : jdks()) {
+        SCOPED_TRACE(jdk);
+        CdsApplication app(jdk, "noviq.apps.Hello");
+        const RunResult without = app.run(false);
+        app.configure(true);
+        RunResult first, second;
+        std::thread other([&] { first = app.runAsConfigured(); });
+        second = app.runAsConfigured();
+        other.join();
+        expectSameRun(first, without);
+        expectSameRun(second, without);
+        // Both dumped; whichever record stands matches its archive or is not used.
+        expectSameRun(app.run(true), without);
+        if (countOf(app.trace(), kUses) == 0)
+            expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+        app.expectOneCompletedArchive();
+    }
+}
+
+TEST(CdsLinux, StartKilledDuringTheDump) {
+    for (const std::string& jdk : jdks()) {
+        SCOPED_TRACE(jdk);
+        CdsApplication app(jdk, "noviq.apps.Hello");
+        const RunResult without = app.run(false);
+        // Killed as soon as main has returned: the JVM is then dumping. A dump that was
+        // still faster is tried again.
+        bool killedDuringDump = false;
+        for (int attempt = 0; attempt < 5 && !killedDuringDump; ++attempt) {
+            std::thread killer;
+            const RunResult killed = app.run(true, {}, false, [&](int pid) {
+                killer = std::thread([&app, pid] {
+                    const auto deadline =
+                        std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    while (readFile(app.tracePath()).find("main: returned") == std::string::npos &&
+                           std::chrono::steady_clock::now() < deadline)
+                        std::this_thread::sleep_for(std::chrono::microseconds(500));
+                    kill(-pid, SIGKILL);
+                });
+            });
+            killer.join();
+            killedDuringDump = killed.exitCode == 128 + SIGKILL && app.files(".done").empty();
+            if (!killedDuringDump)
+                fs::remove_all(app.archiveFolder());
+        }
+        ASSERT_TRUE(killedDuringDump);
+        EXPECT_EQ(app.files(".tmp").size(), 1u);
+
+        expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
+        app.expectOneCompletedArchive(); // the unfinished dump is gone too
+        expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+    }
+}
+
+} // namespace
+} // namespace noviq::test

@@ -1,0 +1,168 @@
+// Class data sharing decisions on both platform layers: the starts that go without because
+// a dump could fail, and the rule that only a dump seen complete is ever handed to the JVM.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "jvm/class_data_sharing.h"
+#include "platform/files.h"
+#include "platform/path_style.h"
+#include "platform/runtime_folders.h"
+#include "test_support.h"
+
+namespace noviq {
+namespace {
+
+using test::wide;
+
+// A runtime with its default archives and an application of one jar, in a temporary folder.
+struct Installation {
+    test::TempFolder folder;
+    ClassDataSharingInputs inputs;
+
+    Installation() {
+        folder.write("rt/lib/server/classes.jsa", "base");
+        folder.write("rt/lib/server/classes_nocoops.jsa", "base");
+        inputs.cacheFolder = wide(folder.path() / "cache");
+        inputs.applicationPath = wide(folder.path() / "app" / "tool.exe");
+        inputs.jvmLibraryPath = wide(folder.write("rt/lib/server/libjvm.so", "library"));
+        inputs.runtimeHome = wide(folder.path() / "rt");
+        inputs.runtimeVersion = JavaVersion(17, 0, 15, 0);
+        inputs.classPath.add(wide(folder.write("app/a.jar", "jar")));
+        inputs.jvmOptions.add(narrow(u"-Djava.class.path=" + inputs.classPath[0]));
+        inputs.jvmOptions.add("-Xmx512m");
+        inputs.jvmOptions.add("-XX:-UseCompressedOops"); // the runtime has that archive too
+    }
+};
+
+// The file an option names, after its "=".
+WideString fileOf(const NarrowString& option) {
+    const NarrowString text = option.Mid(option.Find('=') + 1);
+    return widen(text);
+}
+
+// The option that names the archive: the last one; empty when there is none.
+NarrowString lastOf(const NarrowStringList& options) {
+    return options.isEmpty() ? NarrowString() : options[options.count() - 1];
+}
+
+std::string head(const WideString& file) {
+    return platform::readFileStart(file, 4).c_str();
+}
+
+std::filesystem::path pathOf(const WideString& file) {
+    return std::filesystem::path(test::u16(file));
+}
+
+void writeFile(const WideString& file, const std::string& bytes,
+               std::ios::openmode mode = std::ios::trunc) {
+    std::ofstream(pathOf(file), std::ios::binary | mode) << bytes;
+}
+
+TEST(ClassDataSharing, GoesWithoutWhereADumpCouldFail) {
+    const struct {
+        const char* name;
+        std::function<void(Installation&)> change;
+    } cases[] = {
+        {"Java 8", [](Installation& i) { i.inputs.runtimeVersion = JavaVersion(1, 8, 0, 392); }},
+        {"Java 12", [](Installation& i) { i.inputs.runtimeVersion = JavaVersion(12, 0, 2, 0); }},
+        {"no release version", [](Installation& i) { i.inputs.runtimeVersion = JavaVersion(); }},
+        {"no default archive for one encoding",
+         [](Installation& i) {
+             std::filesystem::remove(i.folder.path() / "rt/lib/server/classes_nocoops.jsa");
+         }},
+        {"class folder",
+         [](Installation& i) { i.inputs.classPath.add(wide(i.folder.path() / "app")); }},
+        {"missing entry",
+         [](Installation& i) { i.inputs.classPath.add(wide(i.folder.path() / "gone.jar")); }},
+        {"no cache folder", [](Installation& i) { i.inputs.cacheFolder = WideString(); }},
+        {"relative cache folder", [](Installation& i) { i.inputs.cacheFolder = u"cache"; }},
+    };
+    {
+        Installation installation; // as it is, it dumps
+        ClassDataSharing sharing;
+        ASSERT_EQ(sharing.prepare(installation.inputs).count(), 2);
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Installation installation;
+        c.change(installation);
+        ClassDataSharing sharing;
+        EXPECT_TRUE(sharing.prepare(installation.inputs).isEmpty());
+    }
+    // Options of the application's own that decide on sharing or on what an archive holds,
+    // whether written in the settings or in the variables the JVM reads.
+    for (const char* option :
+         {"-Xshare:off", "-XX:SharedArchiveFile=x.jsa", "-XX:+AutoCreateSharedArchive",
+          "-XX:ArchiveClassesAtExit=y.jsa", "-XX:AOTCache=app.aot",
+          "-XX:-UseCompressedClassPointers", "-XX:+UseCompactObjectHeaders", "-Xlog:cds=info",
+          "-Xbootclasspath/a:extra", "-Djava.class.path=other.jar", "-Djdk.module.path=mods",
+          "-XX:Flags=flags.txt"}) {
+        SCOPED_TRACE(option);
+        for (bool inVariable : {false, true}) {
+            Installation installation;
+            if (inVariable)
+                installation.inputs.environmentOptions.add(NarrowString("-Xmx1g  ") + option);
+            else
+                installation.inputs.jvmOptions.add(option);
+            ClassDataSharing sharing;
+            EXPECT_TRUE(sharing.prepare(installation.inputs).isEmpty());
+        }
+    }
+}
+
+TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
+    Installation installation;
+    ClassDataSharing sharing;
+    const auto prepare = [&] { return sharing.prepare(installation.inputs); };
+    const auto expectDump = [&](const NarrowStringList& options) {
+        EXPECT_EQ(options.count(), 2);
+        EXPECT_TRUE(options[0] == "-Xlog:cds*=off");
+        EXPECT_TRUE(lastOf(options).startsWith("-XX:ArchiveClassesAtExit="));
+        return fileOf(lastOf(options));
+    };
+    const std::string magic = "\xa8\xab\x0b\xf0";
+
+    // A dump the JVM did not finish has no header: it is removed, and the next start dumps.
+    WideString dumpTo = expectDump(prepare());
+    EXPECT_TRUE(platform::regularFileStamp(dumpTo)); // created before the JVM is asked
+    writeFile(dumpTo, std::string(4096, '\0'));
+    sharing.jvmEnded();
+    EXPECT_FALSE(platform::regularFileStamp(dumpTo));
+    dumpTo = expectDump(prepare());
+
+    // A complete one becomes the archive, which the next start uses.
+    writeFile(dumpTo, magic + "regions");
+    sharing.jvmEnded();
+    const NarrowStringList use = prepare();
+    ASSERT_EQ(use.count(), 2);
+    ASSERT_TRUE(lastOf(use).startsWith("-XX:SharedArchiveFile="));
+    const WideString archive = fileOf(lastOf(use));
+    EXPECT_EQ(head(archive), magic);
+    sharing.jvmEnded(); // a start that used the archive leaves it as it is
+    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
+
+    // An archive changed after its completion is never handed over.
+    writeFile(archive, "more", std::ios::app);
+    dumpTo = expectDump(prepare());
+    writeFile(dumpTo, magic + "new");
+    sharing.jvmEnded();
+    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
+
+    // Another class path: a new archive, and the application's earlier one goes.
+    installation.inputs.classPath.add(wide(installation.folder.write("app/b.jar", "jar")));
+    installation.inputs.jvmOptions = NarrowStringList();
+    installation.inputs.jvmOptions.add(
+        narrow(u"-Djava.class.path=" + installation.inputs.classPath[0] +
+               WideString(&platform::kListSeparator, 1) + installation.inputs.classPath[1]));
+    const WideString other = expectDump(prepare());
+    writeFile(other, magic + "b");
+    sharing.jvmEnded();
+    const WideString second = fileOf(lastOf(prepare()));
+    EXPECT_FALSE(second == archive);
+    const std::filesystem::directory_iterator files(pathOf(archive).parent_path());
+    EXPECT_EQ(std::distance(begin(files), end(files)), 2); // the archive and its record
+}
+
+} // namespace
+} // namespace noviq
