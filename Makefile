@@ -1,5 +1,5 @@
 # Entry points: "make demo" and "make test" (each installs what it needs first).
-.PHONY: demo test bootstrap build-windows build-linux build-linux-asan format clean
+.PHONY: demo test screenshots bootstrap build-windows build-linux build-linux-asan format clean
 
 # Two cores: keep builds and test runs at two jobs.
 JOBS ?= 2
@@ -28,6 +28,10 @@ demo: bootstrap
 test: build-windows build-linux build-linux-asan
 	ctest --test-dir build/linux --output-on-failure -j $(JOBS)
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
+
+# The dialogs as PNG files under docs/images/, rendered by the Windows build under Wine.
+screenshots: build-windows build-linux
+	scripts/screenshots
 
 format:
 	find src tests bench examples -name '*.cpp' -o -name '*.h' -o -name '*.c' | xargs -r clang-format -i

@@ -236,6 +236,8 @@ RunResult run(Build build, const fs::path& exe, const RunOptions& options) {
         changes.push_back(options.windowsCommandLine
                               ? "WINRUN_COMMAND_LINE=" + *options.windowsCommandLine
                               : "WINRUN_COMMAND_LINE");
+        changes.push_back(options.visibleDesktop ? "WINRUN_DESKTOP"
+                                                 : "WINRUN_DESKTOP=noviq-unseen\\Default");
         argv = {"wine", windowsFixture("winrun.exe").string(), toWindowsPath(exitFile),
                 toWindowsPath(exe)};
     }

@@ -46,6 +46,11 @@ struct RunOptions {
     std::filesystem::path workingDirectory;        // empty: the executable's folder
     std::vector<std::pair<std::string, std::string>> env; // added to (or replacing) ours
     int timeoutSeconds = 60;
+    // Windows runs: on the desktop a user sees, where dialogs show. Otherwise the program runs
+    // in a window station of its own that nobody sees, as a service does, and the launcher
+    // answers its prompts itself (the not-found text as an error line, an exception lets
+    // the run go on).
+    bool visibleDesktop = false;
     std::function<void(int pid)> started; // called once the process exists (Linux runs)
 };
 

@@ -1,0 +1,198 @@
+// The launcher's dialogs on a visible desktop under Wine and Xvfb, worked from outside as a
+// user works them: tests/fixtures/uidriver.exe starts the launcher, finds its dialog by
+// caption, clicks, types, walks the folder browser's tree and reads controls and pixels back.
+// The launcher hosts the scripted JNI runtime, which records what it ran. (Every other
+// Windows scenario runs where nobody could answer a dialog: those cover the prompts' error
+// line and the exception that lets the run go on.)
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace noviq::test {
+namespace {
+
+const std::string kUserInterfaceLibraries = "modules=shell32.dll,comctl32.dll,ole32.dll";
+
+// Without a window manager Wine would wait 2 s for every closing window it hands to one;
+// unmanaged, its windows also draw their own caption bars.
+void prepareDesktop() {
+    importRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"
+                   "\"Managed\"=\"N\"\n");
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    return lines;
+}
+
+// The launcher `exe` run by the driver with `steps`; the driver's report, which ends with the
+// launcher's exit code. The output of the run is the launcher's.
+std::vector<std::string> drive(const fs::path& exe, const std::vector<std::string>& steps,
+                               RunResult* result = nullptr) {
+    const fs::path report = exe.parent_path() / "report.txt";
+    RunOptions options;
+    options.visibleDesktop = true;
+    options.workingDirectory = exe.parent_path();
+    options.args = {toWindowsPath(report)};
+    options.args.insert(options.args.end(), steps.begin(), steps.end());
+    options.args.insert(options.args.end(), {"--", toWindowsPath(exe)});
+    const RunResult run = test::run(Build::Windows, windowsFixture("uidriver.exe"), options);
+    if (result)
+        *result = run;
+    return linesOf(readFile(report));
+}
+
+// Lines of a file written by processes that may still be starting: waited for until there
+// are `count`, then a moment longer for any that should not come.
+std::vector<std::string> awaitLines(const fs::path& file, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (linesOf(readFile(file)).size() < count && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return linesOf(readFile(file));
+}
+
+// A REGEDIT4 string value: quoted, with its quotes and backslashes escaped.
+std::string regString(const std::string& text) {
+    return "\"" + replaceAll(replaceAll(text, "\\", "\\\\"), "\"", "\\\"") + "\"";
+}
+
+TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    prepareDesktop();
+    ScenarioDir dir;
+    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/tool.exe");
+    dir.write("app/lib/a.jar", "");
+    const fs::path client = dir.path() / "client", server = dir.path() / "server";
+    dir.copy(windowsFixture("scripted_jvm.dll"), "client/bin/client/jvm.dll");
+    dir.copy(windowsFixture("scripted_jvm.dll"), "server/bin/server/jvm.dll");
+    const fs::path record = dir.path() / "record.txt", opened = dir.path() / "opened.txt";
+    const std::string settings =
+        "[Java Runtime Environment]\nMain Class=noviq.Main\nMinimum Version=1.6\n%TYPE%"
+        "Virtual Machine Parameters=-Dscripted.record=" +
+        toWindowsPath(record) +
+        "\n[Class Path]\nClass Path=\\lib\\a.jar\n"
+        "[Product Information]\nProduct Name=Noviq Dialog Test\nProduct Code=2.0\n";
+    // The link opens with the shell's handler of http, here a recorder; Wine 8 reads protocol
+    // handlers from HKEY_LOCAL_MACHINE only. The link colour comes from the user's settings.
+    const std::string handler =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\http\\shell\\open\\command]\n@=";
+    const std::string colours =
+        "\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Settings]\n"
+        "\"Anchor Color\"=";
+    importRegistry(handler +
+                   regString("\"" + toWindowsPath(windowsFixture("uidriver.exe")) + "\" --record " +
+                             toWindowsPath(opened) + " \"%1\"") +
+                   colours + regString("255,0,0") + "\n");
+
+    const std::string appData = "--set=APPDATA=" + toWindowsPath(dir.path() / "appdata");
+    const std::string notFound =
+        "text 203: The Java Runtime Environment (JRE) was not found. Please  download and "
+        "install a JRE ";
+
+    // Server JVMs only: a folder with only a client library keeps OK disabled.
+    dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", "JVM Type=server\n"));
+    EXPECT_EQ(drive(exe, {appData, "window=JRE Not Found", kUserInterfaceLibraries, "centred",
+                          "text=203", "text=205", "enabled=1", "ink=205:FF0000",
+                          // A press on the link released outside it opens nothing.
+                          "mouse=205:3,3:3,60", "key=205:space", "ink=205:800080", "key=205:return",
+                          "mouse=205:3,3:3,3", "browse=" + toWindowsPath(client), "enabled=1",
+                          "browse=" + toWindowsPath(server), "enabled=1", "click=1"}),
+              (std::vector<std::string>{
+                  "window JRE Not Found", "modules: comctl32.dll,ole32.dll,shell32.dll", "centred",
+                  notFound + "with a server JVM (minimum version 1.6) from:",
+                  "text 205: http://java.com/", "enabled 1: 0", "ink 205 FF0000: yes",
+                  "ink 205 800080: yes", "browsed: " + toWindowsPath(client), "enabled 1: 0",
+                  "browsed: " + toWindowsPath(server), "enabled 1: 1", "exit 00000000"}));
+    EXPECT_EQ(awaitLines(opened, 3), std::vector<std::string>(3, "http://java.com/"));
+    // The start went on with the library of the chosen folder, which is remembered.
+    EXPECT_EQ(countOf(readFile(record), "main noviq/Main"), 1u);
+    EXPECT_EQ(countOf(readFile(record),
+                      "env NOVIQ_JVM_PATH=" + toWindowsPath(server / "bin/server/jvm.dll")),
+              1u);
+    EXPECT_EQ(countOf(readFile(dir.path() / "appdata/Noviq Dialog Test/2.0/tool.ini"),
+                      "JRE Path=" + toWindowsPath(server) + "\\"),
+              1u);
+
+    // Any JVM type: Cancel, or Escape, ends the start with -1 and nothing printed.
+    fs::remove_all(dir.path() / "appdata");
+    dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", ""));
+    for (const char* answer : {"click=2", "key=201:escape"}) {
+        SCOPED_TRACE(answer);
+        RunResult result;
+        EXPECT_EQ(
+            drive(exe, {"window=JRE Not Found", "text=203", answer}, &result),
+            (std::vector<std::string>{"window JRE Not Found",
+                                      notFound + "(minimum version 1.6) from:", "exit FFFFFFFF"}));
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(fs::exists(dir.path() / "appdata"));
+    }
+    importRegistry(handler + regString("\"C:\\windows\\system32\\winebrowser.exe\" \"%1\"") +
+                   colours + "-\n");
+}
+
+// Stop ends the application through System.exit(-1); Ignore, Escape and the close box let
+// the run go on, which ends as an uncaught exception does (1). Stop has the id the dialog
+// manager gives Escape, so Escape is tried with the focus on Stop.
+TEST(ExceptionDialogWine, OnlyStopEndsTheApplication) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    prepareDesktop();
+    const struct {
+        const char* answer;
+        uint32_t exitCode;
+    } cases[] = {
+        {"click=2", 0xFFFFFFFFu}, {"key=2:space", 0xFFFFFFFFu}, {"key=2:return", 0xFFFFFFFFu},
+        {"click=1", 1},           {"key=2:escape", 1},          {"close", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        dir.write("lib/a.jar", "");
+        const fs::path record = dir.path() / "record.txt";
+        dir.write("tool.ini",
+                  "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
+                  "Virtual Machine Parameters=-Dscripted.mode=throws -Dscripted.record=" +
+                      toWindowsPath(record) +
+                      "\n[Class Path]\nClass Path=\\lib\\a.jar\n"
+                      "[Application]\nFailure Check=Yes\n");
+        EXPECT_EQ(drive(exe, {"window=Java Exception", "text=208", c.answer}),
+                  (std::vector<std::string>{
+                      "window Java Exception",
+                      "text 208: java/lang/IllegalStateException: scripted "
+                      "failure\\r\\n\tat scripted.Main.main(Main.java)\\r\\n",
+                      "exit " + std::string(c.exitCode == 1 ? "00000001" : "FFFFFFFF")}));
+        // Stopped inside the JVM: the main thread never detached.
+        EXPECT_EQ(countOf(readFile(record), "detach"), c.exitCode == 1 ? 1u : 0u);
+    }
+}
+
+// The shell, COM and the common controls are for the dialogs alone: a start that shows none
+// does not load them.
+TEST(StartWithoutDialogWine, LoadsNoUserInterfaceLibrary) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    ScenarioDir dir;
+    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
+    dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+    dir.write("lib/a.jar", "");
+    const std::string stop = toWindowsPath(dir.path() / "stop");
+    dir.write("tool.ini",
+              "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
+              "Virtual Machine Parameters=-Dscripted.mode=waits:20000 -Dscripted.stop=" +
+                  stop + "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
+    EXPECT_EQ(drive(exe, {"wait-module=jvm.dll", kUserInterfaceLibraries, "touch=" + stop}),
+              (std::vector<std::string>{"modules: none", "exit 00000000"}));
+}
+
+} // namespace
+} // namespace noviq::test
