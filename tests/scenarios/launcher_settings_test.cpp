@@ -24,23 +24,15 @@ const std::string kNotFound =
 const Case kCases[] = {
     // Renamed by a packager but shipped without its INI file.
     {"MissingIni", "tool", "", "", "Main class was not specified in INI file."},
-    {"MissingIniDotted", "tool.bin", "", "", "Main class was not specified in INI file."},
     {"NoVersionBounds", "tool", kMain, "", kNotFound + "(latest version) from:"},
-    {"EqualBounds", "tool", kMain + "Minimum Version=1.6.0_20\r\nMaximum Version=1.6.0.20\r\n", "",
-     kNotFound + "(version 1.6.0.20 is required) from:"},
     {"ServerJvmRequired", "tool", kMain + "JVM Type=server\r\nMaximum Version=5\r\n", "",
      "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE with "
      "a server JVM (maximum version 5.65535) from:"},
-    {"ByteOrderMark", "tool", "\xEF\xBB\xBF" + kMain + "Minimum Version=1.8\r\n", "",
-     kNotFound + "(minimum version 1.8) from:"},
     {"DottedFolder", "my.app/tool", kMain + "Minimum Version=11\r\n", "",
      kNotFound + "(minimum version 11.0) from:"},
     // A relative folder is the application's wherever the program is started from: the
     // runtime planted in the working folder is never loaded.
-    {"RelativeJrePathWithoutOverride", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
-     "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR).\n"},
-    {"RelativeJrePathWithOverride", "app/tool",
-     kMain + "JRE Path=jre\r\n[Application]\r\nOverride WorkingDir=YES\r\n", "elsewhere",
+    {"RelativeJrePath", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
      "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR).\n"},
 };
 

@@ -26,12 +26,11 @@ TEST(IniRead, FollowsTheProfileRules) {
     const std::string utf16Bom =
         std::string("\xFF\xFE", 2) + bytes("[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0");
     const ReadCase cases[] = {
-        {"plain", "[S]\nk=v\n", u"S", u"k", u"v"},
         {"names ignore case", "[Java Runtime Environment]\nMAIN class=a.B\n",
          u"java runtime environment", u"Main Class", u"a.B"},
         {"first duplicate wins", "[S]\nk=one\nk=two\n", u"S", u"k", u"one"},
         {"comment lines", "[S]\n;k=hidden\nk=shown\n", u"S", u"k", u"shown"},
-        {"spaces trimmed", "[S]\n  k  =  a b  \n", u"S", u"k", u"a b"},
+        {"spaces and tabs trimmed", "[S]\n \tk \t= \ta b\t \n", u"S", u"k", u"a b"},
         {"double quotes stripped", "[S]\nk=\" a \"\n", u"S", u"k", u" a "},
         {"single quotes stripped", "[S]\nk='x'\n", u"S", u"k", u"x"},
         {"lone quote kept", "[S]\nk=\"half\n", u"S", u"k", u"\"half"},

