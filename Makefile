@@ -1,8 +1,11 @@
 # Entry points: "make demo" and "make test" (each installs what it needs first).
-.PHONY: demo test screenshots bootstrap build-windows build-linux build-linux-asan format clean
+.PHONY: demo test screenshots bootstrap build-windows build-linux build-linux-asan build-fuzz fuzz format clean
 
 # Two cores: keep builds and test runs at two jobs.
 JOBS ?= 2
+# Seconds each fuzz target runs: FUZZ_SECONDS for "make fuzz", TEST_FUZZ_SECONDS in "make test".
+FUZZ_SECONDS ?= 15
+TEST_FUZZ_SECONDS ?= 10
 
 bootstrap:
 	scripts/bootstrap
@@ -20,14 +23,25 @@ build-linux-asan: bootstrap
 	cmake --preset linux-asan
 	cmake --build build/linux-asan -j $(JOBS)
 
+# The libFuzzer targets: their own clang tree (build/fuzz), the core library and tests/fuzz.
+build-fuzz: bootstrap
+	cmake --preset fuzz
+	cmake --build build/fuzz -j $(JOBS)
+
+# Replays each target's regression inputs, then fuzzes it for FUZZ_SECONDS over a scratch
+# copy of its seed corpus (build/fuzz/fuzz-runs/<target>/), two targets at a time.
+fuzz: build-fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
+
 demo: bootstrap
 	cmake --preset linux
 	cmake --build build/linux -j $(JOBS)
 	cmake --build build/linux --target demo
 
-test: build-windows build-linux build-linux-asan
+test: build-windows build-linux build-linux-asan build-fuzz
 	ctest --test-dir build/linux --output-on-failure -j $(JOBS)
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
+	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
 
 # The dialogs as PNG files under docs/images/, rendered by the Windows build under Wine.
 screenshots: build-windows build-linux

@@ -9,8 +9,20 @@
 
 namespace noviq::platform {
 
+namespace {
+
+// The C library reads a name only up to a zero, and matches "A=B" to a variable A whose
+// value starts with "B=": such names would find another variable, so they find none.
+const char* lookUp(const WideString& name) {
+    if (name.isEmpty() || name.Find(u'=') >= 0 || name.Find(u'\0') >= 0)
+        return nullptr;
+    return std::getenv(narrow(name).c_str());
+}
+
+} // namespace
+
 std::optional<WideString> environmentVariable(const WideString& name, int32_t bufferSize) {
-    const char* value = std::getenv(narrow(name).c_str());
+    const char* value = lookUp(name);
     if (!value)
         return std::nullopt;
     WideString text = widen(value);
@@ -20,7 +32,7 @@ std::optional<WideString> environmentVariable(const WideString& name, int32_t bu
 }
 
 std::optional<WideString> wholeEnvironmentVariable(const WideString& name) {
-    const char* value = std::getenv(narrow(name).c_str());
+    const char* value = lookUp(name);
     if (!value)
         return std::nullopt;
     return widen(value);
@@ -42,7 +54,7 @@ std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
             break;
         result += text.Mid(i, open - i);
         const WideString name = text.Mid(open + 1, close - open - 1);
-        const char* value = name.isEmpty() ? nullptr : std::getenv(narrow(name).c_str());
+        const char* value = lookUp(name);
         if (value) {
             result += widen(value);
             i = close + 1;

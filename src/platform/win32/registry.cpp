@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "common/registry_value.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -42,8 +43,9 @@ bool RegistryKey::open(RegistryView view, const WideString& path, RegistryRoot r
     close();
     const REGSAM access = KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
     HKEY key = nullptr;
-    const LONG rc = RegOpenKeyExW(root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
-                                  w(path), 0, access, &key);
+    const LONG rc =
+        RegOpenKeyExW(root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                      w(path), 0, access, &key);
     if (rc != ERROR_SUCCESS) {
         SetLastError(static_cast<DWORD>(rc));
         return false;
@@ -72,14 +74,12 @@ bool RegistryKey::readText(const WideString& valueName, WideString& text) const 
     if (RegQueryValueExW(state_->key.get(), w(valueName), nullptr, nullptr, nullptr, &size) !=
         ERROR_SUCCESS)
         return false;
-    // Data of any type and any byte count (odd ones too): a spare whole character after
-    // the data keeps the text terminated even when the stored data are not.
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    std::vector<unsigned char> data(size);
     DWORD read = size;
-    if (RegQueryValueExW(state_->key.get(), w(valueName), nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS)
+    if (RegQueryValueExW(state_->key.get(), w(valueName), nullptr, nullptr, data.data(), &read) !=
+        ERROR_SUCCESS)
         return false;
-    text = str(buffer.data());
+    text = registryDataText(data.data(), read < size ? read : size);
     return true;
 }
 
