@@ -242,34 +242,46 @@ RunResult run(Build build, const fs::path& exe, const RunOptions& options) {
                 toWindowsPath(exe)};
     }
     argv.insert(argv.end(), options.args.begin(), options.args.end());
-    const Outcome outcome =
-        runProcess(argv, changes,
-                   options.workingDirectory.empty() ? exe.parent_path() : options.workingDirectory,
-                   options.timeoutSeconds, options.started);
+    // Under load, Wine now and then fails to start winrun.exe's child at all (no exit code,
+    // nothing printed): such a run, and only such a run, is tried once more.
+    for (int attempt = 1;; ++attempt) {
+        const Outcome outcome = runProcess(
+            argv, changes,
+            options.workingDirectory.empty() ? exe.parent_path() : options.workingDirectory,
+            options.timeoutSeconds, options.started);
 
-    const std::string described =
-        exe.string() + "\n--- stdout ---\n" + outcome.out + "\n--- stderr ---\n" + outcome.err;
-    if (outcome.timedOut)
-        ADD_FAILURE() << "no end within " << options.timeoutSeconds
-                      << " s (process group killed): " << described;
-    RunResult result{outcome.out, outcome.err, 0};
-    if (WIFEXITED(outcome.status))
-        result.exitCode = static_cast<uint32_t>(WEXITSTATUS(outcome.status));
-    else if (WIFSIGNALED(outcome.status))
-        result.exitCode = 128u + static_cast<uint32_t>(WTERMSIG(outcome.status));
+        const std::string described =
+            exe.string() + "\n--- stdout ---\n" + outcome.out + "\n--- stderr ---\n" + outcome.err;
+        if (outcome.timedOut)
+            ADD_FAILURE() << "no end within " << options.timeoutSeconds
+                          << " s (process group killed): " << described;
+        RunResult result{outcome.out, outcome.err, 0};
+        if (WIFEXITED(outcome.status))
+            result.exitCode = static_cast<uint32_t>(WEXITSTATUS(outcome.status));
+        else if (WIFSIGNALED(outcome.status))
+            result.exitCode = 128u + static_cast<uint32_t>(WTERMSIG(outcome.status));
+        if (build != Build::Windows)
+            return result;
 
-    if (build == Build::Windows) {
         // winrun.exe writes the code as eight hex digits, or nothing when the child did not run.
         std::string digits;
         std::ifstream(exitFile) >> digits;
         std::error_code ignored;
         fs::remove(exitFile, ignored);
-        if (digits.size() == 8 && digits.find_first_not_of("0123456789ABCDEF") == std::string::npos)
+        if (digits.size() == 8 &&
+            digits.find_first_not_of("0123456789ABCDEF") == std::string::npos) {
             result.exitCode = static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
-        else if (!outcome.timedOut)
+            return result;
+        }
+        if (!outcome.timedOut && attempt == 1 && outcome.out.empty() && outcome.err.empty()) {
+            std::fprintf(stderr, "winrun.exe recorded no exit code for %s; running it again\n",
+                         exe.string().c_str());
+            continue;
+        }
+        if (!outcome.timedOut)
             ADD_FAILURE() << "winrun.exe recorded no exit code for " << described;
+        return result;
     }
-    return result;
 }
 
 // ---- The Wine session ----
