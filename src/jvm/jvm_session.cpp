@@ -92,22 +92,21 @@ bool JvmSession::load(const WideString& jvmLibraryPath, const WideString& depend
                     static_cast<int32_t>(library.error()));
         return false;
     }
-    const platform::SystemResult<void*> create =
-        platform::findLibrarySymbol(*library, "JNI_CreateJavaVM");
-    if (!create) {
-        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing,
-                          create.error());
-        return false;
+    // Both invocation functions, or a report of the first one missing.
+    void* functions[2] = {};
+    const char* const names[2] = {"JNI_CreateJavaVM", "JNI_GetDefaultJavaVMInitArgs"};
+    for (int i = 0; i < 2; ++i) {
+        const platform::SystemResult<void*> symbol =
+            platform::findLibrarySymbol(*library, names[i]);
+        if (!symbol) {
+            ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing,
+                              symbol.error());
+            return false;
+        }
+        functions[i] = *symbol;
     }
-    const platform::SystemResult<void*> defaults =
-        platform::findLibrarySymbol(*library, "JNI_GetDefaultJavaVMInitArgs");
-    if (!defaults) {
-        ReportSystemError(MessageId::WindowsException, MessageId::CreateJavaVmMissing,
-                          defaults.error());
-        return false;
-    }
-    createJavaVm_ = reinterpret_cast<CreateJavaVmFunction>(*create);
-    getDefaultInitArgs_ = reinterpret_cast<GetDefaultInitArgsFunction>(*defaults);
+    createJavaVm_ = reinterpret_cast<CreateJavaVmFunction>(functions[0]);
+    getDefaultInitArgs_ = reinterpret_cast<GetDefaultInitArgsFunction>(functions[1]);
     return true;
 }
 
