@@ -350,7 +350,7 @@ RunResult runWineProgram(const std::vector<std::string>& args, int timeoutSecond
 void importRegistry(const std::string& regedit4) {
     const fs::path file = scratchFile(".reg");
     std::ofstream(file, std::ios::binary) << regedit4;
-    const Outcome outcome = runProcess({"wine", "reg", "import", toWindowsPath(file)}, {},
+    const Outcome outcome = runProcess({"wine", "reg", "import", toWindowsPath(file), "/reg:64"}, {},
                                        fs::temp_directory_path(), 60);
     fs::remove(file);
     if (!succeeded(outcome))
