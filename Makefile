@@ -1,5 +1,5 @@
 # Entry points: "make demo" and "make test" (each installs what it needs first).
-.PHONY: demo test screenshots bootstrap build-windows build-linux build-linux-asan build-fuzz fuzz format clean
+.PHONY: demo test dist screenshots bootstrap build-windows build-linux build-linux-asan build-fuzz fuzz format clean
 
 # Two cores: keep builds and test runs at two jobs.
 JOBS ?= 2
@@ -10,9 +10,12 @@ TEST_FUZZ_SECONDS ?= 10
 bootstrap:
 	scripts/bootstrap
 
+# Both Windows trees: x64 (noviq.exe, noviqw.exe) and i686 (the paired noviq32.exe).
 build-windows: bootstrap
 	cmake --preset windows
 	cmake --build build/windows -j $(JOBS)
+	cmake --preset windows32
+	cmake --build build/windows32 -j $(JOBS)
 
 # The Linux build runs the Windows build's binaries under Wine, so Windows is built first.
 build-linux: bootstrap build-windows
@@ -33,10 +36,12 @@ build-fuzz: bootstrap
 fuzz: build-fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
 
-demo: bootstrap
-	cmake --preset linux
-	cmake --build build/linux -j $(JOBS)
-	cmake --build build/linux --target demo
+# Only the Linux launcher and the sample: no Wine, cross compilers or test libraries.
+demo:
+	scripts/bootstrap demo
+	cmake --preset demo
+	cmake --build build/demo -j $(JOBS)
+	cmake --build build/demo --target demo
 
 test: build-windows build-linux build-linux-asan build-fuzz
 	ctest --test-dir build/linux --output-on-failure -j $(JOBS)

@@ -23,6 +23,9 @@ using FolderProbe = std::function<bool(const WideString& folder)>;
 // probe.
 RuntimePromptResult promptForRuntime(const WideString& message, const FolderProbe& probe);
 
+// Shows one error to a user who has no console: a message box with the caption.
+void showErrorMessage(const WideString& caption, const WideString& text);
+
 // Presents the trace of an exception that ended main; true when the user asks to stop the
 // application.
 bool presentException(const WideString& trace);

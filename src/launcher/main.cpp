@@ -1,16 +1,46 @@
 // The launcher's main procedure (called by the platform entry point): initialise, run in
-// the foreground or as a service, shut down and return the exit code.
+// the foreground or as a service, shut down and return the exit code. The windowed variant
+// differs only in where its errors and standard streams go.
 #include "common/allocation_failure.h"
+#include "common/messages.h"
+#include "common/path_utils.h"
+#include "common/text.h"
 #include "common/trace.h"
+#include "gui/prompts.h"
 #include "launcher/launcher.h"
+#include "platform/console.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace noviq {
 
-int32_t launcherMain() {
+namespace {
+
+// The windowed launcher's error lines: a message box each, captioned with the executable's
+// file name, since there is no console to write them on.
+class MessageBoxErrorLines final : public ErrorLineSink {
+public:
+    MessageBoxErrorLines() {
+        if (const auto path = platform::executablePath())
+            caption_ = path.value().Mid(withoutLastComponent(path.value()).length() + 1);
+    }
+    void write(const WideString& line) override { showErrorMessage(caption_, trimmed(line)); }
+
+private:
+    WideString caption_;
+};
+
+} // namespace
+
+int32_t launcherMain(bool windowed) {
     endProcessOnAllocationFailure();
     startTrace();
+    if (windowed) {
+        platform::discardStandardOutputAndError();
+        // Never destroyed: a JVM thread may still report while the process exits.
+        redirectErrorLines(new MessageBoxErrorLines());
+    }
     Launcher launcher;
     platform::setThreadLocaleToSystemDefault();
     platform::excludeCurrentFolderFromLibrarySearch();

@@ -14,6 +14,10 @@ void writeStandardOutput(const char* bytes, int32_t length);
 // The same for standard error.
 void writeStandardError(const char* bytes, int32_t length);
 
+// From now on standard output and error lead nowhere, also for libraries loaded later and
+// the JVM they host (a windowed program has no console to show them on).
+void discardStandardOutputAndError();
+
 // Standard input and standard error are both terminals: someone can answer a question.
 bool isInteractive();
 

@@ -101,6 +101,10 @@ fs::path windowsFixture(const std::string& name) {
     return fs::path(NOVIQ_WINDOWS_BUILD_DIR) / "tests" / "fixtures" / name;
 }
 
+fs::path windows32File(const std::string& relative) {
+    return fs::path(NOVIQ_WINDOWS32_BUILD_DIR) / relative;
+}
+
 std::string toWindowsPath(const fs::path& path) {
     std::string text = "Z:" + fs::absolute(path).lexically_normal().string();
     std::replace(text.begin(), text.end(), '/', '\\');

@@ -56,6 +56,8 @@ struct RunOptions {
 
 std::filesystem::path launcherBinary(Build build);
 std::filesystem::path windowsFixture(const std::string& name);
+// A file of the 32-bit Windows build: "noviq32.exe", "tests/fixtures/scripted_jvm.dll".
+std::filesystem::path windows32File(const std::string& relative);
 // The path as a Windows program under Wine sees it (drive Z: is the Linux root).
 std::string toWindowsPath(const std::filesystem::path& path);
 

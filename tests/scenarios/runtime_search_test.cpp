@@ -507,6 +507,36 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
     importRegistry(clearedVendorKeys());
 }
 
+// End to end: the x64 launcher finds only a runtime registered in the 32-bit view and hands
+// over to its paired noviq32.exe, which reads its own INI, finds that runtime in its own
+// (32-bit) registry view, hosts it and runs main; the exit code travels back.
+TEST(PairedExecutableWine, ThePaired32BitLauncherHostsTheRuntime) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    ASSERT_TRUE(fs::exists(windows32File("noviq32.exe"))) << "the windows32 preset is not built";
+    ScenarioDir dir;
+    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/app.exe");
+    dir.copy(windows32File("noviq32.exe"), "app/app32.exe");
+    dir.write("app/app.jar", "");
+    dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), dll("rt/jre"));
+    importRegistry(registryFile(dir.path(), {{SunJre, "1.8.0_202", "rt/jre", Value::Sz, true}}));
+    const fs::path record = dir.path() / "record.txt";
+    dir.write("app/app.ini", ini(kAny + "[Application]\nPair Product=app32.exe\n"
+                                        "Pair Return Code=Yes"));
+    dir.write("app/app32.ini", "[Java Runtime Environment]\nMain Class=noviq.Paired\n" + kAny +
+                               "Virtual Machine Parameters=-Dscripted.mode=exit:42 "
+                               "-Dscripted.record=" + toWindowsPath(record) +
+                               "\n[Class Path]\nClass Path=\\app.jar\n");
+
+    RunOptions options;
+    options.args = {"not passed on"};
+    const RunResult result = run(Build::Windows, exe, options);
+    importRegistry(clearedVendorKeys());
+
+    EXPECT_EQ(result.exitCode, 42u) << result.out << result.err;
+    EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Paired"});
+    EXPECT_EQ(linesStartingWith(record, "arg "), std::vector<std::string>{});
+}
+
 // The Linux build's 32-bit check reads the ELF class of libjvm.so.
 TEST(PairedExecutableLinux, StartsThePairedProgramForA32BitRuntime) {
     std::string elf32(52, '\0'), elf64(64, '\0');

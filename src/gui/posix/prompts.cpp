@@ -41,6 +41,11 @@ RuntimePromptResult promptForRuntime(const WideString& message, const FolderProb
     }
 }
 
+// No windowed variant exists here; the error goes to standard error, captioned.
+void showErrorMessage(const WideString& caption, const WideString& text) {
+    say(caption + u": " + text + u"\n");
+}
+
 bool presentException(const WideString& trace) {
     if (!platform::isInteractive())
         return false;

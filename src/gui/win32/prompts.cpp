@@ -195,6 +195,12 @@ RuntimePromptResult promptForRuntime(const WideString& message, const FolderProb
     return result;
 }
 
+void showErrorMessage(const WideString& caption, const WideString& text) {
+    // Without a visible desktop a message box could wait for a click that never comes.
+    if (gui::win32::canShowDialogs())
+        MessageBoxW(nullptr, w(text), w(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 bool presentException(const WideString& trace) {
     if (!gui::win32::canShowDialogs() || !prepareCommonControls())
         return false;

@@ -3,6 +3,7 @@
 #include "platform/console.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <ctime>
 #include <pthread.h>
@@ -39,6 +40,15 @@ void writeStandardOutput(const char* bytes, int32_t length) {
 
 void writeStandardError(const char* bytes, int32_t length) {
     writeStream(stderr, bytes, length);
+}
+
+void discardStandardOutputAndError() {
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere < 0)
+        return;
+    dup2(nowhere, STDOUT_FILENO);
+    dup2(nowhere, STDERR_FILENO);
+    close(nowhere);
 }
 
 bool isInteractive() {

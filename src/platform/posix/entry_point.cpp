@@ -5,10 +5,10 @@
 #include "platform/process.h"
 
 namespace noviq {
-int32_t launcherMain();
+int32_t launcherMain(bool windowed);
 }
 
 int main(int argc, char** argv) {
     noviq::platform::setArgumentVector(argc, argv);
-    return static_cast<unsigned char>(noviq::launcherMain());
+    return static_cast<unsigned char>(noviq::launcherMain(false));
 }

@@ -1,10 +1,10 @@
-// Windows entry point of the launcher executable.
+// Windows entry point of the console launchers (noviq.exe, noviq32.exe).
 #include <cstdint>
 
 namespace noviq {
-int32_t launcherMain();
+int32_t launcherMain(bool windowed);
 }
 
 int wmain(int, wchar_t**) {
-    return noviq::launcherMain();
+    return noviq::launcherMain(false);
 }

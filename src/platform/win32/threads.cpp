@@ -22,6 +22,14 @@ DWORD WINAPI threadMain(void* argument) {
     return start->body(start->context);
 }
 
+// The same for a start record the thread owns.
+DWORD WINAPI detachedThreadMain(void* argument) {
+    const Start* owned = static_cast<const Start*>(argument);
+    const DWORD code = owned->body(owned->context);
+    delete owned;
+    return code;
+}
+
 } // namespace
 
 bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t& exitCode) {
@@ -42,15 +50,7 @@ bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t
 
 bool startDetachedThread(ThreadBody body, void* context) {
     auto* start = new Start{body, context};
-    const ScopedKernelHandle thread(CreateThread(
-        nullptr, 0,
-        [](void* argument) -> DWORD {
-            const Start* owned = static_cast<const Start*>(argument);
-            const DWORD code = owned->body(owned->context);
-            delete owned;
-            return code;
-        },
-        start, 0, nullptr));
+    const ScopedKernelHandle thread(CreateThread(nullptr, 0, detachedThreadMain, start, 0, nullptr));
     if (!thread) {
         delete start;
         return false;
