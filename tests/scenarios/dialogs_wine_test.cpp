@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -192,6 +193,68 @@ TEST(StartWithoutDialogWine, LoadsNoUserInterfaceLibrary) {
                   stop + "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
     EXPECT_EQ(drive(exe, {"wait-module=jvm.dll", kUserInterfaceLibraries, "touch=" + stop}),
               (std::vector<std::string>{"modules: none", "exit 00000000"}));
+}
+
+// The windowed launcher: a program of the Windows subsystem that asks for no elevation, whose
+// standard output and error lead nowhere and whose errors are message boxes.
+std::string executionLevelOf(const std::string& image) {
+    const std::string key = "requestedExecutionLevel level=\"";
+    const size_t at = image.find(key);
+    return at == std::string::npos
+               ? ""
+               : image.substr(at + key.size(), image.find('"', at + key.size()) - at - key.size());
+}
+
+uint16_t subsystemOf(const std::string& image) {
+    uint32_t header = 0;
+    uint16_t subsystem = 0;
+    std::memcpy(&header, image.data() + 0x3C, sizeof header);
+    std::memcpy(&subsystem, image.data() + header + 24 + 68, sizeof subsystem);
+    return subsystem;
+}
+
+TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    const fs::path windowed = launcherBinary(Build::Windows).parent_path() / "noviqw.exe";
+    const std::string image = readFile(windowed),
+                      consoleImage = readFile(launcherBinary(Build::Windows));
+    EXPECT_EQ(subsystemOf(image), 2);        // IMAGE_SUBSYSTEM_WINDOWS_GUI
+    EXPECT_EQ(subsystemOf(consoleImage), 3); // IMAGE_SUBSYSTEM_WINDOWS_CUI
+    EXPECT_EQ(executionLevelOf(image), "asInvoker");
+    EXPECT_EQ(executionLevelOf(consoleImage), "requireAdministrator");
+
+    // The scripted main writes to standard output and error, which reach nobody; the exit
+    // code is the application's.
+    for (const auto& [mode, exitCode] : {std::pair{"returns", 0u}, std::pair{"exit:42", 42u}}) {
+        SCOPED_TRACE(mode);
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(windowed, "toolw.exe");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        dir.write("lib/a.jar", "");
+        const fs::path record = dir.path() / "record.txt";
+        dir.write(
+            "toolw.ini",
+            std::string("[Java Runtime Environment]\nJRE Path=rt\n"
+                        "Main Class=noviq.Main\nVirtual Machine Parameters=-Dscripted.mode=") +
+                mode + " -Dscripted.record=" + toWindowsPath(record) +
+                "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
+        const RunResult result = run(Build::Windows, exe);
+        EXPECT_EQ(result.exitCode, exitCode);
+        EXPECT_EQ(result.out + result.err, "");
+        EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Main"});
+    }
+
+    prepareDesktop();
+    ScenarioDir dir;
+    const fs::path exe = dir.copy(windowed, "toolw.exe");
+    dir.write("toolw.ini", "[Java Runtime Environment]\nJRE Path=rt\n");
+    RunResult result;
+    EXPECT_EQ(
+        drive(exe, {"window=toolw.exe", "text=65535", "click=1"}, &result),
+        (std::vector<std::string>{"window toolw.exe",
+                                  "text 65535: Error: Main class was not specified in INI file.",
+                                  "exit FFFFFFFF"}));
+    EXPECT_EQ(result.out + result.err, "");
 }
 
 } // namespace
