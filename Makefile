@@ -48,6 +48,11 @@ test: build-windows build-linux build-linux-asan build-fuzz
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
 
+# The release archives (build/dist/): the Windows zip with noviq.exe, noviqw.exe and
+# noviq32.exe, and the Linux tarball, each with the sample, the README and the INI reference.
+dist: build-windows build-linux
+	cmake --build build/linux --target dist
+
 # The dialogs as PNG files under docs/images/, rendered by the Windows build under Wine.
 screenshots: build-windows build-linux
 	scripts/screenshots

@@ -213,48 +213,84 @@ uint16_t subsystemOf(const std::string& image) {
     return subsystem;
 }
 
+// The settings of a scripted start (JRE Path rt\ beside the executable), more keys after.
+std::string scriptedSettings(const std::string& mode, const fs::path& record,
+                             const std::string& more = "") {
+    return "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
+           "Virtual Machine Parameters=-Dscripted.mode=" +
+           mode + " -Dscripted.record=" + toWindowsPath(record) +
+           "\n[Class Path]\nClass Path=\\lib\\a.jar\n" + more;
+}
+
 TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
     NOVIQ_SKIP_WITHOUT_WINE();
     const fs::path windowed = launcherBinary(Build::Windows).parent_path() / "noviqw.exe";
     const std::string image = readFile(windowed),
-                      consoleImage = readFile(launcherBinary(Build::Windows));
+                      consoleImage = readFile(launcherBinary(Build::Windows)),
+                      pairedImage = readFile(windows32File("noviq32.exe"));
     EXPECT_EQ(subsystemOf(image), 2);        // IMAGE_SUBSYSTEM_WINDOWS_GUI
     EXPECT_EQ(subsystemOf(consoleImage), 3); // IMAGE_SUBSYSTEM_WINDOWS_CUI
+    EXPECT_EQ(subsystemOf(pairedImage), 3);
     EXPECT_EQ(executionLevelOf(image), "asInvoker");
     EXPECT_EQ(executionLevelOf(consoleImage), "requireAdministrator");
+    EXPECT_EQ(executionLevelOf(pairedImage), "asInvoker");
 
     // The scripted main writes to standard output and error, which reach nobody; the exit
-    // code is the application's.
-    for (const auto& [mode, exitCode] : {std::pair{"returns", 0u}, std::pair{"exit:42", 42u}}) {
-        SCOPED_TRACE(mode);
+    // code is the application's, also through the paired 32-bit launcher (whose runtime is
+    // the 32-bit scripted one).
+    const struct {
+        const char* name;
+        const char* mode;
+        bool paired;
+        uint32_t exitCode;
+    } cases[] = {{"returns", "returns", false, 0},
+                 {"ends the process", "exit:42", false, 42},
+                 {"paired", "exit:43", true, 43}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ScenarioDir dir;
         const fs::path exe = dir.copy(windowed, "toolw.exe");
-        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        dir.copy(c.paired ? windows32File("tests/fixtures/scripted_jvm.dll")
+                          : windowsFixture("scripted_jvm.dll"),
+                 "rt/bin/server/jvm.dll");
+        dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
         dir.write("lib/a.jar", "");
         const fs::path record = dir.path() / "record.txt";
-        dir.write(
-            "toolw.ini",
-            std::string("[Java Runtime Environment]\nJRE Path=rt\n"
-                        "Main Class=noviq.Main\nVirtual Machine Parameters=-Dscripted.mode=") +
-                mode + " -Dscripted.record=" + toWindowsPath(record) +
-                "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
+        const std::string settings = scriptedSettings(c.mode, record);
+        dir.write("toolw32.ini", settings);
+        dir.write("toolw.ini", settings + "[Application]\nPair Product=toolw32.exe\n"
+                                          "Pair Return Code=Yes\n");
         const RunResult result = run(Build::Windows, exe);
-        EXPECT_EQ(result.exitCode, exitCode);
+        EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_EQ(result.out + result.err, "");
         EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Main"});
     }
 
+    // An error of the windowed launcher, and one of the paired launcher it started, which has
+    // no console either.
     prepareDesktop();
-    ScenarioDir dir;
-    const fs::path exe = dir.copy(windowed, "toolw.exe");
-    dir.write("toolw.ini", "[Java Runtime Environment]\nJRE Path=rt\n");
-    RunResult result;
-    EXPECT_EQ(
-        drive(exe, {"window=toolw.exe", "text=65535", "click=1"}, &result),
-        (std::vector<std::string>{"window toolw.exe",
-                                  "text 65535: Error: Main class was not specified in INI file.",
-                                  "exit FFFFFFFF"}));
-    EXPECT_EQ(result.out + result.err, "");
+    for (const char* failing : {"toolw", "toolw32"}) {
+        SCOPED_TRACE(failing);
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(windowed, "toolw.exe");
+        dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
+        dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        // Without a main class the launcher stops before it chooses a runtime.
+        const std::string noMainClass = "[Java Runtime Environment]\nJRE Path=rt\n";
+        const bool pairedFails = std::string(failing) == "toolw32";
+        dir.write("toolw32.ini", noMainClass);
+        dir.write("toolw.ini",
+                  (pairedFails ? noMainClass + "Main Class=noviq.Main\n" : noMainClass) +
+                      "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n");
+        const std::string caption = std::string(failing) + ".exe";
+        RunResult result;
+        EXPECT_EQ(
+            drive(exe, {"window=" + caption, "text=65535", "click=1"}, &result),
+            (std::vector<std::string>{
+                "window " + caption, "text 65535: Error: Main class was not specified in INI file.",
+                "exit FFFFFFFF"}));
+        EXPECT_EQ(result.out + result.err, "");
+    }
 }
 
 } // namespace

@@ -1,10 +1,5 @@
 # Included by tests/: the Wine session fixture and noviq_add_wine_test() for the Linux build.
 # Wine tests run the Windows build tree's binaries, found through NOVIQ_WINDOWS_BUILD_DIR.
-set(NOVIQ_WINDOWS_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH
-    "Windows build tree whose binaries the Wine tests run")
-# The paired 32-bit launcher and its 32-bit test runtime come from the i686 tree.
-set(NOVIQ_WINDOWS32_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/windows32" CACHE PATH
-    "32-bit Windows build tree (noviq32.exe) whose binaries the Wine tests run")
 set(NOVIQ_WINE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
 
 set(NOVIQ_WINE_TESTS OFF)
