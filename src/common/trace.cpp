@@ -29,8 +29,7 @@ std::chrono::steady_clock::time_point& origin() {
 } // namespace
 
 void write(const WideString& line) {
-    const WideString stamped =
-        Format(WideString(u"noviq %u ms: %s\n"), traceMilliseconds(), line);
+    const WideString stamped = Format(WideString(u"noviq %u ms: %s\n"), traceMilliseconds(), line);
     const NarrowString bytes = narrow(stamped);
     if (target().isEmpty())
         platform::writeStandardError(bytes.c_str(), bytes.length());

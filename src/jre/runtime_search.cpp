@@ -250,14 +250,14 @@ void JreSearch::accept(const VendorKey& key, const WideString& home, const JavaV
                        std::vector<JreCandidate>& candidates) const {
     std::optional<JreCandidate> candidate = candidateAt(key, home);
     if (!candidate) {
-        trace(u"search:   %s: version %s, no library of the JVM type in %s", name,
-              version.format(), home);
+        trace(u"search:   %s: version %s, no library of the JVM type in %s", name, version.format(),
+              home);
         return;
     }
     candidate->version = version;
     candidate->isPreferred = isPreferred;
-    trace(u"search:   %s: candidate %s, version %s, server VM %s, preferred kind and vendor %s", name,
-          candidate->homeFolder, version.format(),
+    trace(u"search:   %s: candidate %s, version %s, server VM %s, preferred kind and vendor %s",
+          name, candidate->homeFolder, version.format(),
           WideString(candidate->isServerVm ? u"yes" : u"no"),
           WideString(isPreferred ? u"yes" : u"no"));
     candidates.push_back(*candidate);

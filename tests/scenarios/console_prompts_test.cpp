@@ -88,10 +88,10 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
     // An empty line cancels.
     settings("noviq.apps.Hello", "");
     const TerminalRun cancelled = runOnTerminal(tool, {{prompt, ""}}, env);
-    EXPECT_NE(cancelled.screen.find(
-                  "The Java Runtime Environment (JRE) was not found. Please  download "
-                  "and install a JRE (minimum version 11.0) from: http://java.com/\n"),
-              std::string::npos)
+    EXPECT_NE(
+        cancelled.screen.find("The Java Runtime Environment (JRE) was not found. Please  download "
+                              "and install a JRE (minimum version 11.0) from: http://java.com/\n"),
+        std::string::npos)
         << cancelled.screen;
     EXPECT_EQ(cancelled.exitCode, 255);
 

@@ -354,8 +354,8 @@ RunResult runWineProgram(const std::vector<std::string>& args, int timeoutSecond
 void importRegistry(const std::string& regedit4) {
     const fs::path file = scratchFile(".reg");
     std::ofstream(file, std::ios::binary) << regedit4;
-    const Outcome outcome = runProcess({"wine", "reg", "import", toWindowsPath(file), "/reg:64"}, {},
-                                       fs::temp_directory_path(), 60);
+    const Outcome outcome = runProcess({"wine", "reg", "import", toWindowsPath(file), "/reg:64"},
+                                       {}, fs::temp_directory_path(), 60);
     fs::remove(file);
     if (!succeeded(outcome))
         ADD_FAILURE() << "wine reg import failed:\n"

@@ -523,9 +523,10 @@ TEST(PairedExecutableWine, ThePaired32BitLauncherHostsTheRuntime) {
     dir.write("app/app.ini", ini(kAny + "[Application]\nPair Product=app32.exe\n"
                                         "Pair Return Code=Yes"));
     dir.write("app/app32.ini", "[Java Runtime Environment]\nMain Class=noviq.Paired\n" + kAny +
-                               "Virtual Machine Parameters=-Dscripted.mode=exit:42 "
-                               "-Dscripted.record=" + toWindowsPath(record) +
-                               "\n[Class Path]\nClass Path=\\app.jar\n");
+                                   "Virtual Machine Parameters=-Dscripted.mode=exit:42 "
+                                   "-Dscripted.record=" +
+                                   toWindowsPath(record) +
+                                   "\n[Class Path]\nClass Path=\\app.jar\n");
 
     RunOptions options;
     options.args = {"not passed on"};

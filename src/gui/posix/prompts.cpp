@@ -33,8 +33,7 @@ RuntimePromptResult promptForRuntime(const WideString& message, const FolderProb
             return RuntimePromptResult{PromptOutcome::Cancelled, WideString()};
         // Typed at a terminal, a relative folder is the one the user is in; it is stored
         // as a full path.
-        const WideString folder =
-            absoluteFrom(platform::currentDirectory(), trimmed(widen(*line)));
+        const WideString folder = absoluteFrom(platform::currentDirectory(), trimmed(widen(*line)));
         if (probe(folder))
             return RuntimePromptResult{PromptOutcome::Accepted, folder};
         say(FormatById(MessageId::PromptNoLibrary, folder));

@@ -3,9 +3,9 @@
 #include "platform/console.h"
 
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <pthread.h>
 #include <string>
 #include <unistd.h>

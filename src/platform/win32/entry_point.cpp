@@ -11,7 +11,7 @@ int wmain(int, wchar_t**) {
     // Started without a console and without standard handles, as the windowed launcher starts
     // its paired program, a console launcher reports as the windowed one does: no line it
     // printed would reach anybody.
-    const bool detached = GetConsoleCP() == 0 && !GetStdHandle(STD_OUTPUT_HANDLE) &&
-                          !GetStdHandle(STD_ERROR_HANDLE);
+    const bool detached =
+        GetConsoleCP() == 0 && !GetStdHandle(STD_OUTPUT_HANDLE) && !GetStdHandle(STD_ERROR_HANDLE);
     return noviq::launcherMain(detached);
 }

@@ -50,7 +50,8 @@ bool runOnNewThread(ThreadBody body, void* context, uint64_t stackSize, uint32_t
 
 bool startDetachedThread(ThreadBody body, void* context) {
     auto* start = new Start{body, context};
-    const ScopedKernelHandle thread(CreateThread(nullptr, 0, detachedThreadMain, start, 0, nullptr));
+    const ScopedKernelHandle thread(
+        CreateThread(nullptr, 0, detachedThreadMain, start, 0, nullptr));
     if (!thread) {
         delete start;
         return false;
