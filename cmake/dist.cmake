@@ -44,7 +44,16 @@ endfunction()
 # pack(NAME FLAGS FORMAT EXTENSION): OUTPUT_DIR/NAME.EXTENSION from the staged folder NAME.
 function(pack name flags format extension)
   set(archive "${OUTPUT_DIR}/${name}.${extension}")
-  file(REMOVE "${archive}")
+  # Modes as users expect them, whatever the umask of whoever packed the archive.
+  file(GLOB_RECURSE staged "${staging}/${name}/*")
+  foreach(file ${staged})
+    if(file MATCHES "(\\.exe|/noviq)$")
+      file(CHMOD "${file}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                       GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    else()
+      file(CHMOD "${file}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    endif()
+  endforeach()
   file(GLOB_RECURSE files RELATIVE "${staging}" "${staging}/${name}/*")
   list(SORT files)
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar ${flags} "${archive}" --format=${format} -- ${files}
@@ -52,8 +61,13 @@ function(pack name flags format extension)
   message(STATUS "dist: ${archive}")
 endfunction()
 
+# Archives of an earlier run must not pass for this one's if it fails half-way.
 set(staging "${OUTPUT_DIR}/staging")
 file(REMOVE_RECURSE "${staging}")
+file(GLOB earlier "${OUTPUT_DIR}/noviq-*.zip" "${OUTPUT_DIR}/noviq-*.tar.gz")
+if(earlier)
+  file(REMOVE ${earlier})
+endif()
 
 set(windows "noviq-${VERSION}-windows-x64")
 file(MAKE_DIRECTORY "${staging}/${windows}")

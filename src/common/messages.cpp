@@ -19,8 +19,8 @@ std::atomic<ErrorLineSink*> errorLineSink{nullptr};
 
 } // namespace
 
-void redirectErrorLines(ErrorLineSink* sink) {
-    errorLineSink.store(sink, std::memory_order_release);
+ErrorLineSink* redirectErrorLines(ErrorLineSink* sink) {
+    return errorLineSink.exchange(sink, std::memory_order_acq_rel);
 }
 
 void ReportError(const WideString& message) {

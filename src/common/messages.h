@@ -36,7 +36,8 @@ protected:
 };
 
 // From now on every error line goes to the sink (null: standard output again); any thread.
-void redirectErrorLines(ErrorLineSink* sink);
+// Returns the sink that took them until now.
+ErrorLineSink* redirectErrorLines(ErrorLineSink* sink);
 
 // Writes "Error: <message> \n" to standard output in the process's 8-bit code page.
 void ReportError(const WideString& message);

@@ -92,6 +92,10 @@ std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executable
     const WideString path = resolveJvmLibrary(chosen->homeFolder, request_.jvmType).path;
     if (path.isEmpty())
         return std::nullopt;
+    // Keys under HKEY_CURRENT_USER\Software are shared by both views: a 32-bit runtime
+    // registered there is seen as a native one, and the paired program must host it.
+    if (!is32Bit && request_.pairedProgramAvailable)
+        is32Bit = isJvmLibrary32Bit(path);
     return runtimeChoiceFor(path, is32Bit);
 }
 

@@ -12,6 +12,7 @@
 #include "jre/library_image.h"
 #include "platform/environment.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace noviq {
@@ -112,9 +113,14 @@ bool Launcher::chooseRuntime() {
 
 int32_t Launcher::run() {
     if (runtime_ && runtime_->is32Bit) {
-        // The paired executable runs instead of the JVM; it gets no arguments.
+        // The paired executable runs instead of the JVM; it gets no arguments. This process
+        // serves no later start any more: the paired program coordinates its own.
+        instances_.shutdown();
+        // Naming this launcher itself, it would start itself without end.
         const platform::SystemResult<uint32_t> code =
-            platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode);
+            platform::isSameFile(settings_->pairProduct, context_->executablePath)
+                ? platform::SystemResult<uint32_t>::failure(platform::kErrorInvalidParameter)
+                : platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode);
         if (!code) {
             ReportError(LoadMessage(MessageId::PairedProgramFailed), settings_->pairProduct,
                         static_cast<int32_t>(code.error()));

@@ -185,7 +185,10 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     s.pairProduct =
         absoluteFrom(context.executableFolder, ini.GetValue(kApplication, u"Pair Product"));
     s.pairReturnCode = isYes(ini.GetValue(kApplication, u"Pair Return Code"));
-    request.pairedProgramAvailable = !s.pairProduct.isEmpty();
+    // A 32-bit launcher hosts 32-bit runtimes itself and never hands over: a paired copy
+    // whose INI file names a paired program (one copied from its partner's) would otherwise
+    // start itself again and again.
+    request.pairedProgramAvailable = !s.pairProduct.isEmpty() && sizeof(void*) == 8;
     return s;
 }
 

@@ -37,6 +37,10 @@ public:
     // else 0 on Windows and the service's status on Linux.
     int32_t runDispatcher(ServiceEvents& events);
 
+    // The error lines no event source took, because the system never started this process
+    // as a service (Windows: a console start); they are forgotten here.
+    StringList takeUndeliveredErrors();
+
     // The JVM options a service needs on this system before the INI file's own (Linux:
     // "-Xrs", so that the JVM leaves SIGTERM and SIGINT to the launcher).
     static const char* const* serviceJvmOptions();

@@ -3,12 +3,14 @@
 // its threads are gone.
 #include "service/service_module.h"
 
+#include "common/text.h"
+#include "platform/console.h"
 #include "platform/threads.h"
 
 namespace noviq {
 
 void ServiceModule::captureErrors() {
-    redirectErrorLines(this);
+    previousSink_ = redirectErrorLines(this);
 }
 
 int32_t ServiceModule::run(ServiceApplication& application, bool started, bool omitServiceName) {
@@ -20,6 +22,18 @@ int32_t ServiceModule::run(ServiceApplication& application, bool started, bool o
     // rather than that the process never connected.
     const int32_t code = host_.runDispatcher(*this);
     setJvmExitHooks(nullptr);
+    // Not started as a service, the process had no place for its errors: they go where they
+    // went before, the console or the windowed launcher's message box.
+    const StringList undelivered = host_.takeUndeliveredErrors();
+    redirectErrorLines(previousSink_);
+    for (const WideString& line : undelivered) {
+        if (previousSink_) {
+            previousSink_->write(line);
+        } else {
+            const NarrowString bytes = narrow(line);
+            platform::writeStandardError(bytes.c_str(), bytes.length());
+        }
+    }
     return code;
 }
 

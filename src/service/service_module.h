@@ -69,6 +69,7 @@ private:
     static uint32_t stopLater(void* module);
 
     platform::ServiceHost host_;
+    ErrorLineSink* previousSink_ = nullptr; // where error lines went before captureErrors()
     ServiceApplication* application_ = nullptr;
     bool started_ = false;
     bool omitServiceName_ = false;

@@ -266,29 +266,37 @@ TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
         EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Main"});
     }
 
-    // An error of the windowed launcher, and one of the paired launcher it started, which has
-    // no console either.
+    // An error of the windowed launcher, one of the paired launcher it started (which has no
+    // console either), and one of a windowed service started by a user, not by the manager.
+    // Without a main class a launcher stops before it chooses a runtime.
     prepareDesktop();
-    for (const char* failing : {"toolw", "toolw32"}) {
-        SCOPED_TRACE(failing);
+    const std::string noMainClass = "[Java Runtime Environment]\nJRE Path=rt\n";
+    const std::string pair = "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n";
+    const struct {
+        const char* caption;
+        std::string settings; // toolw.ini; toolw32.ini has no main class
+        const char* exit;
+    } failures[] = {
+        {"toolw.exe", noMainClass + pair, "FFFFFFFF"},
+        {"toolw32.exe", noMainClass + "Main Class=noviq.Main\n" + pair, "FFFFFFFF"},
+        {"toolw.exe", noMainClass + "[Application]\nApplication Type=service\n",
+         "00000427"}, // 1063: not started by the service manager
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.settings);
         ScenarioDir dir;
         const fs::path exe = dir.copy(windowed, "toolw.exe");
         dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
         dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), "rt/bin/server/jvm.dll");
-        // Without a main class the launcher stops before it chooses a runtime.
-        const std::string noMainClass = "[Java Runtime Environment]\nJRE Path=rt\n";
-        const bool pairedFails = std::string(failing) == "toolw32";
         dir.write("toolw32.ini", noMainClass);
-        dir.write("toolw.ini",
-                  (pairedFails ? noMainClass + "Main Class=noviq.Main\n" : noMainClass) +
-                      "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n");
-        const std::string caption = std::string(failing) + ".exe";
+        dir.write("toolw.ini", c.settings);
+        const std::string caption = c.caption;
         RunResult result;
         EXPECT_EQ(
             drive(exe, {"window=" + caption, "text=65535", "click=1"}, &result),
             (std::vector<std::string>{
                 "window " + caption, "text 65535: Error: Main class was not specified in INI file.",
-                "exit FFFFFFFF"}));
+                std::string("exit ") + c.exit}));
         EXPECT_EQ(result.out + result.err, "");
     }
 }

@@ -60,7 +60,7 @@ TEST(ReleaseArchives, TheWindowsZipRunsItsSample) {
     EXPECT_EQ(result.out, "scripted main ran\n");
 }
 
-TEST(ReleaseArchives, TheLinuxTarballRunsItsSample) {
+TEST(ReleaseArchives, TheTarballRunsItsSampleWithTheJdk) {
     ScenarioDir dir;
     const std::string top = "noviq-" NOVIQ_VERSION "-linux-x64";
     ASSERT_EQ(unpack(top + ".tar.gz", dir, top),

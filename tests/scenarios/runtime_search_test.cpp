@@ -457,6 +457,8 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
          "42", true, 42},
         {"a 64-bit library is hosted", Source::JrePath, returnCode, "pe_x86_64.dll", "42", false,
          0xFFFFFFFFu},
+        {"the launcher itself is refused, not started again and again", Source::JrePath,
+         "Pair Product=app.exe\nPair Return Code=Yes", "pe_i686.dll", "42", false, 0xFFFFFFFFu},
         {"a runtime beside the executable is never paired", Source::BesideExecutable, returnCode,
          "pe_i686.dll", "42", false, 0xFFFFFFFFu},
     };
@@ -507,35 +509,52 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
     importRegistry(clearedVendorKeys());
 }
 
-// End to end: the x64 launcher finds only a runtime registered in the 32-bit view and hands
-// over to its paired noviq32.exe, which reads its own INI, finds that runtime in its own
-// (32-bit) registry view, hosts it and runs main; the exit code travels back.
+// End to end: the x64 launcher finds only a 32-bit runtime and hands over to its paired
+// noviq32.exe, which reads its own INI (copied from its partner's, "Pair Product" and all),
+// finds that runtime in its own registry view, hosts it once and runs main; the exit code
+// travels back. A 32-bit runtime registered under HKEY_CURRENT_USER, which both views share,
+// is told by its library.
 TEST(PairedExecutableWine, ThePaired32BitLauncherHostsTheRuntime) {
     NOVIQ_SKIP_WITHOUT_WINE();
     ASSERT_TRUE(fs::exists(windows32File("noviq32.exe"))) << "the windows32 preset is not built";
-    ScenarioDir dir;
-    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/app.exe");
-    dir.copy(windows32File("noviq32.exe"), "app/app32.exe");
-    dir.write("app/app.jar", "");
-    dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), dll("rt/jre"));
-    importRegistry(registryFile(dir.path(), {{SunJre, "1.8.0_202", "rt/jre", Value::Sz, true}}));
-    const fs::path record = dir.path() / "record.txt";
-    dir.write("app/app.ini", ini(kAny + "[Application]\nPair Product=app32.exe\n"
-                                        "Pair Return Code=Yes"));
-    dir.write("app/app32.ini", "[Java Runtime Environment]\nMain Class=noviq.Paired\n" + kAny +
-                                   "Virtual Machine Parameters=-Dscripted.mode=exit:42 "
-                                   "-Dscripted.record=" +
-                                   toWindowsPath(record) +
-                                   "\n[Class Path]\nClass Path=\\app.jar\n");
+    const struct {
+        const char* name;
+        std::string key; // below Software
+        std::string settings;
+    } cases[] = {
+        {"the 32-bit view", "Wow6432Node\\JavaSoft\\Java Runtime Environment\\1.8.0_202", kAny},
+        {"a key both views share", "JavaSoft\\JDK\\17.0.9", kAny + "Modern Runtimes=yes\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/app.exe");
+        dir.copy(windows32File("noviq32.exe"), "app/app32.exe");
+        dir.write("app/app.jar", "");
+        dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), dll("rt/jre"));
+        const std::string root =
+            c.key.rfind("JavaSoft\\JDK", 0) == 0 ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+        importRegistry(clearedVendorKeys() + "\n[" + root + "\\Software\\" + c.key +
+                       "]\n\"JavaHome\"=\"" +
+                       replaceAll(toWindowsPath(dir.path() / "rt/jre"), "\\", "\\\\") + "\"\n");
+        const fs::path record = dir.path() / "record.txt";
+        const std::string settings =
+            "[Java Runtime Environment]\nMain Class=noviq.Paired\n" + c.settings +
+            "Virtual Machine Parameters=-Dscripted.mode=exit:42 -Dscripted.record=" +
+            toWindowsPath(record) +
+            "\n[Class Path]\nClass Path=\\app.jar\n"
+            "[Application]\nPair Product=app32.exe\nPair Return Code=Yes\n";
+        dir.write("app/app.ini", settings);
+        dir.write("app/app32.ini", settings);
 
-    RunOptions options;
-    options.args = {"not passed on"};
-    const RunResult result = run(Build::Windows, exe, options);
+        RunOptions options;
+        options.args = {"not passed on"};
+        const RunResult result = run(Build::Windows, exe, options);
+        EXPECT_EQ(result.exitCode, 42u) << result.out << result.err;
+        EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Paired"});
+        EXPECT_EQ(linesStartingWith(record, "arg "), std::vector<std::string>{});
+    }
     importRegistry(clearedVendorKeys());
-
-    EXPECT_EQ(result.exitCode, 42u) << result.out << result.err;
-    EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Paired"});
-    EXPECT_EQ(linesStartingWith(record, "arg "), std::vector<std::string>{});
 }
 
 // The Linux build's 32-bit check reads the ELF class of libjvm.so.

@@ -116,6 +116,11 @@ void ServiceHost::reportStopped(int32_t status) {
     notify("STATUS=Stopped with exit status " + std::to_string(status));
 }
 
+// Error lines go to standard error, the journal's, at once: none is ever kept back.
+StringList ServiceHost::takeUndeliveredErrors() {
+    return StringList();
+}
+
 void ServiceHost::logError(const WideString& line) {
     const NarrowString bytes = narrow(line);
     writeStandardError(bytes.c_str(), bytes.length());

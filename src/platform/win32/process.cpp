@@ -62,25 +62,14 @@ bool isNtFamily() {
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-namespace {
-
-// The image this process runs is of the Windows subsystem (the windowed launcher).
-bool isWindowedImage() {
-    const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
-}
-
-} // namespace
-
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) {
     STARTUPINFOW startup{};
     PROCESS_INFORMATION info{};
     startup.cb = sizeof startup;
-    // A windowed launcher has no console to share; a console program it starts would open a
-    // window of its own. The paired program runs without one and reports as windowed.
-    const DWORD flags = isWindowedImage() ? DETACHED_PROCESS : 0;
+    // A launcher without a console (the windowed one, or a console one started without) has
+    // none to share, and a console program it starts would open a window of its own. The
+    // paired program runs without one and reports as windowed.
+    const DWORD flags = GetConsoleCP() == 0 ? DETACHED_PROCESS : 0;
     if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                         &startup, &info))
         return SystemResult<uint32_t>::failure(GetLastError());

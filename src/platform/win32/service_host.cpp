@@ -3,6 +3,8 @@
 // manager, the launcher's error lines to the Application event log.
 #include "platform/service_host.h"
 
+#include <utility>
+
 #include "platform/console.h"
 #include "platform/text.h"
 #include "platform/threads.h"
@@ -132,16 +134,19 @@ int32_t ServiceHost::runDispatcher(ServiceEvents& events) {
     const SERVICE_TABLE_ENTRYW table[] = {{name, State::serviceMain}, {nullptr, nullptr}};
     if (StartServiceCtrlDispatcherW(table))
         return 0;
-    const DWORD error = GetLastError();
     // Not started by the manager (a console start, 1063): no event source will ever be
-    // opened, and whoever started the program may read its console.
+    // opened, and the kept lines are the caller's to deliver.
+    return static_cast<int32_t>(GetLastError());
+}
+
+StringList ServiceHost::takeUndeliveredErrors() {
+    StringList lines;
+    if (!state_)
+        return lines;
     MutexLock hold(state_->lock);
-    for (const WideString& line : state_->keptErrors) {
-        const NarrowString bytes = narrow(line);
-        writeStandardError(bytes.c_str(), bytes.length());
-    }
-    state_->keptErrors.clear();
-    return static_cast<int32_t>(error);
+    if (!state_->named)
+        std::swap(lines, state_->keptErrors);
+    return lines;
 }
 
 const char* const* ServiceHost::serviceJvmOptions() {
