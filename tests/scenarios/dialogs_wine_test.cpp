@@ -141,60 +141,6 @@ TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
                    colours + "-\n");
 }
 
-// Stop ends the application through System.exit(-1); Ignore, Escape and the close box let
-// the run go on, which ends as an uncaught exception does (1). Stop has the id the dialog
-// manager gives Escape, so Escape is tried with the focus on Stop.
-TEST(ExceptionDialogWine, OnlyStopEndsTheApplication) {
-    NOVIQ_SKIP_WITHOUT_WINE();
-    prepareDesktop();
-    const struct {
-        const char* answer;
-        uint32_t exitCode;
-    } cases[] = {
-        {"click=2", 0xFFFFFFFFu}, {"key=2:space", 0xFFFFFFFFu}, {"key=2:return", 0xFFFFFFFFu},
-        {"click=1", 1},           {"key=2:escape", 1},          {"close", 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answer);
-        ScenarioDir dir;
-        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
-        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
-        dir.write("lib/a.jar", "");
-        const fs::path record = dir.path() / "record.txt";
-        dir.write("tool.ini",
-                  "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
-                  "Virtual Machine Parameters=-Dscripted.mode=throws -Dscripted.record=" +
-                      toWindowsPath(record) +
-                      "\n[Class Path]\nClass Path=\\lib\\a.jar\n"
-                      "[Application]\nFailure Check=Yes\n");
-        EXPECT_EQ(drive(exe, {"window=Java Exception", "text=208", c.answer}),
-                  (std::vector<std::string>{
-                      "window Java Exception",
-                      "text 208: java/lang/IllegalStateException: scripted "
-                      "failure\\r\\n\tat scripted.Main.main(Main.java)\\r\\n",
-                      "exit " + std::string(c.exitCode == 1 ? "00000001" : "FFFFFFFF")}));
-        // Stopped inside the JVM: the main thread never detached.
-        EXPECT_EQ(countOf(readFile(record), "detach"), c.exitCode == 1 ? 1u : 0u);
-    }
-}
-
-// The shell, COM and the common controls are for the dialogs alone: a start that shows none
-// does not load them.
-TEST(StartWithoutDialogWine, LoadsNoUserInterfaceLibrary) {
-    NOVIQ_SKIP_WITHOUT_WINE();
-    ScenarioDir dir;
-    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
-    dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
-    dir.write("lib/a.jar", "");
-    const std::string stop = toWindowsPath(dir.path() / "stop");
-    dir.write("tool.ini",
-              "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
-              "Virtual Machine Parameters=-Dscripted.mode=waits:20000 -Dscripted.stop=" +
-                  stop + "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
-    EXPECT_EQ(drive(exe, {"wait-module=jvm.dll", kUserInterfaceLibraries, "touch=" + stop}),
-              (std::vector<std::string>{"modules: none", "exit 00000000"}));
-}
-
 // The windowed launcher: a program of the Windows subsystem that asks for no elevation, whose
 // standard output and error lead nowhere and whose errors are message boxes.
 std::string executionLevelOf(const std::string& image) {
@@ -299,6 +245,56 @@ TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
                 std::string("exit ") + c.exit}));
         EXPECT_EQ(result.out + result.err, "");
     }
+}
+
+// tool.exe with the scripted runtime in rt\ and tool.ini holding `settings`.
+fs::path scriptedTool(const ScenarioDir& dir, const std::string& settings) {
+    dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+    dir.write("lib/a.jar", "");
+    dir.write("tool.ini", settings);
+    return dir.copy(launcherBinary(Build::Windows), "tool.exe");
+}
+
+// Stop ends the application through System.exit(-1); Ignore, Escape and the close box let
+// the run go on, which ends as an uncaught exception does (1). Stop has the id the dialog
+// manager gives Escape, so Escape is tried with the focus on Stop.
+TEST(ExceptionDialogWine, OnlyStopEndsTheApplication) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    prepareDesktop();
+    const struct {
+        const char* answer;
+        uint32_t exitCode;
+    } cases[] = {
+        {"click=2", 0xFFFFFFFFu}, {"key=2:space", 0xFFFFFFFFu}, {"key=2:return", 0xFFFFFFFFu},
+        {"click=1", 1},           {"key=2:escape", 1},          {"close", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        ScenarioDir dir;
+        const fs::path record = dir.path() / "record.txt";
+        const fs::path exe = scriptedTool(
+            dir, scriptedSettings("throws", record, "[Application]\nFailure Check=Yes\n"));
+        EXPECT_EQ(drive(exe, {"window=Java Exception", "text=208", c.answer}),
+                  (std::vector<std::string>{
+                      "window Java Exception",
+                      "text 208: java/lang/IllegalStateException: scripted "
+                      "failure\\r\\n\tat scripted.Main.main(Main.java)\\r\\n",
+                      "exit " + std::string(c.exitCode == 1 ? "00000001" : "FFFFFFFF")}));
+        // Stopped inside the JVM: the main thread never detached.
+        EXPECT_EQ(countOf(readFile(record), "detach"), c.exitCode == 1 ? 1u : 0u);
+    }
+}
+
+// The shell, COM and the common controls are for the dialogs alone: a start that shows none
+// does not load them.
+TEST(StartWithoutDialogWine, LoadsNoUserInterfaceLibrary) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    ScenarioDir dir;
+    const std::string stop = toWindowsPath(dir.path() / "stop");
+    const fs::path exe = scriptedTool(
+        dir, scriptedSettings("waits:20000 -Dscripted.stop=" + stop, dir.path() / "record.txt"));
+    EXPECT_EQ(drive(exe, {"wait-module=jvm.dll", kUserInterfaceLibraries, "touch=" + stop}),
+              (std::vector<std::string>{"modules: none", "exit 00000000"}));
 }
 
 } // namespace

@@ -30,7 +30,6 @@ public:
         tool_ = dir_.copy(launcherBinary(Build::Windows), "tool.exe");
         dir_.copy(windowsFixture(jvmFixture), "rt/bin/server/jvm.dll");
         dir_.write("lib/a.jar", "");
-        dir_.write("lib/b.txt", "");
         const std::string record = toWindowsPath(dir_.path() / "record.txt");
         dir_.write("tool.ini", expand(replaceAll("[Java Runtime Environment]\nJRE Path={rt}\n"
                                                  "Virtual Machine Parameters=-Dscripted.record=" +
@@ -109,10 +108,11 @@ TEST(JvmHostingWine, OptionsArgumentsAndEnvironmentArriveExactly) {
     EXPECT_EQ(app.recordedOnce("main "), "noviq/Main");
 }
 
-// The class path forms, and the Java main thread's stack: the last -Xss, else the size the
+// The class path forms, and the Java main thread's stack: the -Xss size, else the size the
 // runtime's JNI 1.1 defaults give (asked for only then). Wine gives every thread at least
 // 1 MB (Windows honours smaller sizes too), and the launcher's image asks for 2 MB by
-// default: the sizes here tell all three apart.
+// default: the sizes here tell all three apart. (Wildcards and the last of several -Xss are
+// the core's, checked with the real JDK below.)
 TEST(JvmHostingWine, ClassPathAndMainThreadStack) {
     NOVIQ_SKIP_WITHOUT_WINE();
     const uint64_t jniDefault = 1536 * 1024;
@@ -123,7 +123,6 @@ TEST(JvmHostingWine, ClassPathAndMainThreadStack) {
         const char* parameters;
         uint64_t stack;
     } cases[] = {
-        {"\\lib\\*.jar", "", "{dir}\\lib\\a.jar", "-Xss3m -Xss4096k", 4 << 20},
         // -Xss2:0:5T: 2% of the free address space, at most 5 MB.
         {"D:\\libs\\x.jar;;\\\\srv\\share\\y.jar;\\lib\\gone.jar", "",
          "D:\\libs\\x.jar;\\\\srv\\share\\y.jar", "-Xss2:0:5T", 5 << 20},
@@ -169,16 +168,9 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
         {"throws", "", "scripted main throws\n", uncaught, 1, true},
         {"throws", "Failure Check=Yes\n", "scripted main throws\n", uncaught, 1, true},
         {"exit:-2", "", "", "", 0xFFFFFFFEu, false},
-        {"create-fails:-6", "",
-         "Error: JNI exception: failed to create the Java VM\r\nReason: invalid arguments.\r\n "
-         "\r\n",
-         "", 0xFFFFFFFFu, false},
         {"create-fails:-42", "",
          "Error: JNI exception: failed to create the Java VM\r\nReason: .\r\n \r\n", "",
          0xFFFFFFFFu, false},
-        {"missing-class", "", "Error: Could not find the main class noviq/Main.\r\n \r\n",
-         "Exception in thread \"main\" java/lang/NoClassDefFoundError: noviq/Main", 0xFFFFFFFFu,
-         true},
         {"no-main", "", "Error: No main method found in specified class.\r\n \r\n", "", 0xFFFFFFFFu,
          true},
         // A library's dependencies come from the runtime's bin folder, never from the
@@ -275,6 +267,7 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         {classPath("lib/*.jar"),
          "prop java.class.path={dir}/lib/a.jar:{dir}/lib/b.jar\n",
          {"lib/b.jar", "lib/a.jar", "lib/notes.txt"}},
+        // "*" also matches the folder's "." and "..", which are no class path entries.
         {classPath("lib/*"), "prop java.class.path={dir}/lib/a.jar\n", {"lib/a.jar"}},
         {classPath("lib/?.jar:lib/p*"),
          "prop java.class.path={dir}/lib/\xC3\xA9.jar:{dir}/lib/p%GREETING%q.jar\n",

@@ -24,10 +24,8 @@ const std::string kNotFound =
 const Case kCases[] = {
     // Renamed by a packager but shipped without its INI file.
     {"MissingIni", "tool", "", "", "Main class was not specified in INI file."},
-    {"NoVersionBounds", "tool", kMain, "", kNotFound + "(latest version) from:"},
     {"ServerJvmRequired", "tool", kMain + "JVM Type=server\r\nMaximum Version=5\r\n", "",
-     "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE with "
-     "a server JVM (maximum version 5.65535) from:"},
+     kNotFound + "with a server JVM (maximum version 5.65535) from:"},
     {"DottedFolder", "my.app/tool", kMain + "Minimum Version=11\r\n", "",
      kNotFound + "(minimum version 11.0) from:"},
     // A relative folder is the application's wherever the program is started from: the

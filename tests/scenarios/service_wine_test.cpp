@@ -127,9 +127,9 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         int held; // the state kept until the application ends by itself; 0: stop() ends it
     } cases[] = {
         {"stop", "-Dscripted.mode=waits:20000 -Dscripted.stoppable=1", false, 0},
-        {"omit", "-Dscripted.mode=waits:20000 -Dscripted.stoppable=1", true, 0},
-        // No stop(): the request is acknowledged, with progress, until main returns.
-        {"nostop", "-Dscripted.mode=waits:20000", false, kStopPending},
+        // No stop(): the request is acknowledged, with progress, until main returns. With
+        // "Omit Service Name", main gets the arguments without the service's name.
+        {"nostop", "-Dscripted.mode=waits:20000", true, kStopPending},
         // main has returned, a non-daemon thread still works: the service still runs.
         {"worker", "-Dscripted.worker=20000", false, kRunning},
     };

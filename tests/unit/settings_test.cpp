@@ -38,14 +38,6 @@ std::string jre(const std::string& lines) {
     return "[Java Runtime Environment]\nMain Class=com.example.App\n" + lines;
 }
 
-TEST(Settings, KeysComeThroughTheContinuationSection) {
-    SettingsFile file;
-    file.write("[Java Runtime Environment+]\nMain Class=com.example.App\n");
-    const std::optional<Settings> layered = file.read();
-    ASSERT_TRUE(layered);
-    EXPECT_EQ(u16(layered->mainClass), u" com/example/App"); // the continuation adds a space
-}
-
 TEST(Settings, SourceAndProviderTables) {
     // preferJdk preferJre searchBothKinds, then allowed and preferred for JRockit, Sun and IBM.
     const std::pair<const char*, std::string> cases[] = {
@@ -80,11 +72,14 @@ TEST(Settings, SourceAndProviderTables) {
 
 TEST(Settings, ExactAndCaseBlindValues) {
     SettingsFile file;
-    file.write(jre("JVM Type=servers\n") +
+    // Keys come through the continuation section too.
+    file.write("[Java Runtime Environment]\nJVM Type=servers\n"
+               "[Java Runtime Environment+]\nMain Class=com.example.App\n"
                "[Application]\nApplication Type=Service\nPair Return Code=YES\n"
                "Failure Check=yes\nOverride WorkingDir=Yess\n");
     const std::optional<Settings> a = file.read();
     ASSERT_TRUE(a);
+    EXPECT_EQ(u16(a->mainClass), u" com/example/App"); // the continuation adds a space
     EXPECT_EQ(a->runtime.jvmType, JvmType::Default);
     EXPECT_FALSE(a->isService);
     EXPECT_TRUE(a->pairReturnCode);
