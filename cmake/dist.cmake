@@ -2,7 +2,8 @@
 #   noviq-<version>-windows-x64.zip     noviq.exe, noviqw.exe, noviq32.exe
 #   noviq-<version>-linux-x64.tar.gz    noviq
 # each with stripped executables, the sample application (noviq.ini beside greeter.jar), the
-# README, the INI reference and the licence, under one top folder of the archive's name.
+# README with the user's documents it links to, and the licence, under one top folder of the
+# archive's name.
 # Inputs: VERSION, SOURCE_DIR, LINUX_BUILD_DIR, WINDOWS_BUILD_DIR, WINDOWS32_BUILD_DIR,
 # SAMPLE_JAR, OUTPUT_DIR.
 cmake_minimum_required(VERSION 3.25)
@@ -34,10 +35,12 @@ function(write_sample folder jar_entry line_end)
   file(COPY_FILE "${SAMPLE_JAR}" "${folder}/greeter.jar")
 endfunction()
 
+# The user's documents keep their places, so that the README's links work in the archive.
 function(add_documents folder)
-  foreach(document README.md docs/ini-reference.md LICENSE)
-    get_filename_component(name "${document}" NAME)
-    file(COPY_FILE "${SOURCE_DIR}/${document}" "${folder}/${name}")
+  file(MAKE_DIRECTORY "${folder}/docs/images")
+  foreach(document README.md LICENSE docs/ini-reference.md docs/linux-build.md
+                   docs/images/jre-not-found.png docs/images/java-exception.png)
+    file(COPY_FILE "${SOURCE_DIR}/${document}" "${folder}/${document}")
   endforeach()
 endfunction()
 

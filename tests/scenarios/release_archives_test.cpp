@@ -42,8 +42,8 @@ TEST(ReleaseArchives, TheWindowsZipRunsItsSample) {
     ScenarioDir dir;
     const std::string top = "noviq-" NOVIQ_VERSION "-windows-x64";
     ASSERT_EQ(unpack(top + ".zip", dir, top),
-              (std::vector<std::string>{"LICENSE", "README.md", "greeter.jar", "ini-reference.md",
-                                        "noviq.exe", "noviq.ini", "noviq32.exe", "noviqw.exe"}));
+              (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq.exe",
+                                        "noviq.ini", "noviq32.exe", "noviqw.exe"}));
     const fs::path folder = dir.path() / top;
     for (const char* exe : {"noviq.exe", "noviqw.exe", "noviq32.exe"}) {
         SCOPED_TRACE(exe);
@@ -64,8 +64,8 @@ TEST(ReleaseArchives, TheTarballRunsItsSampleWithTheJdk) {
     ScenarioDir dir;
     const std::string top = "noviq-" NOVIQ_VERSION "-linux-x64";
     ASSERT_EQ(unpack(top + ".tar.gz", dir, top),
-              (std::vector<std::string>{"LICENSE", "README.md", "greeter.jar", "ini-reference.md",
-                                        "noviq", "noviq-app.service", "noviq.ini"}));
+              (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq",
+                                        "noviq-app.service", "noviq.ini"}));
     const fs::path exe = dir.path() / top / "noviq";
     EXPECT_LT(fs::file_size(exe), 1000000u) << "not stripped";
     RunOptions options;
