@@ -60,6 +60,11 @@ RuntimeChoice runtimeChoiceFor(const WideString& jvmLibraryPath, bool is32Bit) {
     return RuntimeChoice{jvmLibraryPath, runtimeHomeOf(jvmLibraryPath), is32Bit};
 }
 
+RuntimeChoice runtimeChoiceByHeader(const WideString& jvmLibraryPath, bool pairedProgramAvailable) {
+    return runtimeChoiceFor(jvmLibraryPath,
+                            pairedProgramAvailable && isJvmLibrary32Bit(jvmLibraryPath));
+}
+
 std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executableFolder) {
     // The configured folder is taken as it is: no version test, no marker test.
     if (!request_.jrePath.isEmpty()) {
@@ -68,8 +73,7 @@ std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executable
         trace(u"search: JRE Path %s: %s", request_.jrePath,
               choice.path.isEmpty() ? WideString(u"no library of the JVM type") : choice.path);
         if (!choice.path.isEmpty())
-            return runtimeChoiceFor(choice.path, request_.pairedProgramAvailable &&
-                                                     isJvmLibrary32Bit(choice.path));
+            return runtimeChoiceByHeader(choice.path, request_.pairedProgramAvailable);
     }
 
     // A runtime shipped beside the executable is this build's own: never a 32-bit one.
@@ -94,9 +98,8 @@ std::optional<RuntimeChoice> JreSearch::findRuntime(const WideString& executable
         return std::nullopt;
     // Keys under HKEY_CURRENT_USER\Software are shared by both views: a 32-bit runtime
     // registered there is seen as a native one, and the paired program must host it.
-    if (!is32Bit && request_.pairedProgramAvailable)
-        is32Bit = isJvmLibrary32Bit(path);
-    return runtimeChoiceFor(path, is32Bit);
+    return is32Bit ? runtimeChoiceFor(path, true)
+                   : runtimeChoiceByHeader(path, request_.pairedProgramAvailable);
 }
 
 std::optional<WideString> JreSearch::findLocalRuntime(const WideString& executableFolder) const {

@@ -21,6 +21,9 @@ struct RuntimeChoice {
 
 // The choice for a library found in a runtime folder.
 RuntimeChoice runtimeChoiceFor(const WideString& jvmLibraryPath, bool is32Bit);
+// The same where the library's own header decides: a 32-bit one goes to the paired program
+// when there is one (the header is not read otherwise).
+RuntimeChoice runtimeChoiceByHeader(const WideString& jvmLibraryPath, bool pairedProgramAvailable);
 
 // One installed runtime found under a vendor key.
 struct JreCandidate {

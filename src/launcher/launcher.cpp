@@ -9,7 +9,6 @@
 #include "common/trace.h"
 #include "gui/prompts.h"
 #include "jre/jvm_library.h"
-#include "jre/library_image.h"
 #include "platform/environment.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -104,8 +103,7 @@ bool Launcher::chooseRuntime() {
     const WideString library = libraryIn(choice.folder);
     if (library.isEmpty())
         return false;
-    runtime_ =
-        runtimeChoiceFor(library, request.pairedProgramAvailable && isJvmLibrary32Bit(library));
+    runtime_ = runtimeChoiceByHeader(library, request.pairedProgramAvailable);
     saveJrePath(*settings_, *context_, choice.folder);
     trace(u"chosen by the user: %s", library);
     return true;
