@@ -43,10 +43,14 @@ demo:
 	cmake --build build/demo -j $(JOBS)
 	cmake --build build/demo --target demo
 
+# On a machine that cannot execute i386 programs (or with NOVIQ_ASSUME_NO_I386=1) the tests
+# that run 32-bit Windows programs are skipped: the last line says so.
 test: build-windows build-linux build-linux-asan build-fuzz
 	ctest --test-dir build/linux --output-on-failure -j $(JOBS)
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
+	@reason=$$(scripts/i386-probe) || echo "32-bit Windows tests skipped: $$reason" \
+	    "($$(ctest --test-dir build/linux -N -L wine32 | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' '))"
 
 # The release archives (build/dist/): the Windows zip with noviq.exe, noviqw.exe and
 # noviq32.exe, and the Linux tarball, each with the sample, the README and the INI reference.

@@ -34,6 +34,13 @@ void setLastError(uint32_t code);
 // True on the Windows NT family (platform id 2); Linux behaves as that family.
 bool isNtFamily();
 
+// The process runs with rights that the user's own other programs lack, so that whatever
+// they can write (per-user files and keys, the user's environment) must not decide what it
+// loads or writes: Windows, an elevated token (TokenElevation); Linux, an effective uid of
+// 0 or one other than the real uid. Read once; a token that cannot be read counts as
+// elevated.
+bool isElevated();
+
 // Starts `program` with no arguments, no inherited handles, this process's environment and
 // current directory. With `wait`, waits for it and returns its exit code; otherwise 0.
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait);

@@ -168,10 +168,57 @@ std::string scriptedSettings(const std::string& mode, const fs::path& record,
            "\n[Class Path]\nClass Path=\\lib\\a.jar\n" + more;
 }
 
+// A windowed start of toolw.exe (rt\ holding the 64- or the 32-bit scripted runtime), paired
+// with toolw32.exe: the scripted main writes to standard output and error, which reach
+// nobody, and the exit code is the application's, also through the paired launcher.
+void expectSilentWindowedRun(const char* mode, bool paired, uint32_t exitCode) {
+    ScenarioDir dir;
+    const fs::path exe =
+        dir.copy(launcherBinary(Build::Windows).parent_path() / "noviqw.exe", "toolw.exe");
+    dir.copy(paired ? windows32File("tests/fixtures/scripted_jvm.dll")
+                    : windowsFixture("scripted_jvm.dll"),
+             "rt/bin/server/jvm.dll");
+    dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
+    dir.write("lib/a.jar", "");
+    const fs::path record = dir.path() / "record.txt";
+    const std::string settings = scriptedSettings(mode, record);
+    dir.write("toolw32.ini", settings);
+    dir.write("toolw.ini",
+              settings + "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n");
+    const RunResult result = run(Build::Windows, exe);
+    EXPECT_EQ(result.exitCode, exitCode);
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Main"});
+}
+
+// An error that reaches the user in a message box captioned `caption`, when toolw.exe starts
+// with toolw.ini holding `settings` (toolw32.ini, the paired launcher's, has no main class;
+// without a main class a launcher stops before it chooses a runtime). Nothing is printed.
+void expectErrorInMessageBox(const char* caption, const std::string& settings, const char* exit) {
+    SCOPED_TRACE(settings);
+    const std::string noMainClass = "[Java Runtime Environment]\nJRE Path=rt\n";
+    ScenarioDir dir;
+    const fs::path exe =
+        dir.copy(launcherBinary(Build::Windows).parent_path() / "noviqw.exe", "toolw.exe");
+    dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
+    dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+    dir.write("toolw32.ini", noMainClass);
+    dir.write("toolw.ini", noMainClass + settings);
+    RunResult result;
+    EXPECT_EQ(
+        drive(exe, {std::string("window=") + caption, "text=65535", "click=1"}, &result),
+        (std::vector<std::string>{std::string("window ") + caption,
+                                  "text 65535: Error: Main class was not specified in INI file.",
+                                  std::string("exit ") + exit}));
+    EXPECT_EQ(result.out + result.err, "");
+}
+
+const char* const kPairedWindowed =
+    "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n";
+
 TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
     NOVIQ_SKIP_WITHOUT_WINE();
-    const fs::path windowed = launcherBinary(Build::Windows).parent_path() / "noviqw.exe";
-    const std::string image = readFile(windowed),
+    const std::string image = readFile(launcherBinary(Build::Windows).parent_path() / "noviqw.exe"),
                       consoleImage = readFile(launcherBinary(Build::Windows)),
                       pairedImage = readFile(windows32File("noviq32.exe"));
     EXPECT_EQ(subsystemOf(image), 2);        // IMAGE_SUBSYSTEM_WINDOWS_GUI
@@ -181,70 +228,26 @@ TEST(WindowedLauncherWine, RunsWithoutConsoleAndShowsErrorsInAMessageBox) {
     EXPECT_EQ(executionLevelOf(consoleImage), "requireAdministrator");
     EXPECT_EQ(executionLevelOf(pairedImage), "asInvoker");
 
-    // The scripted main writes to standard output and error, which reach nobody; the exit
-    // code is the application's, also through the paired 32-bit launcher (whose runtime is
-    // the 32-bit scripted one).
-    const struct {
-        const char* name;
-        const char* mode;
-        bool paired;
-        uint32_t exitCode;
-    } cases[] = {{"returns", "returns", false, 0},
-                 {"ends the process", "exit:42", false, 42},
-                 {"paired", "exit:43", true, 43}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScenarioDir dir;
-        const fs::path exe = dir.copy(windowed, "toolw.exe");
-        dir.copy(c.paired ? windows32File("tests/fixtures/scripted_jvm.dll")
-                          : windowsFixture("scripted_jvm.dll"),
-                 "rt/bin/server/jvm.dll");
-        dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
-        dir.write("lib/a.jar", "");
-        const fs::path record = dir.path() / "record.txt";
-        const std::string settings = scriptedSettings(c.mode, record);
-        dir.write("toolw32.ini", settings);
-        dir.write("toolw.ini", settings + "[Application]\nPair Product=toolw32.exe\n"
-                                          "Pair Return Code=Yes\n");
-        const RunResult result = run(Build::Windows, exe);
-        EXPECT_EQ(result.exitCode, c.exitCode);
-        EXPECT_EQ(result.out + result.err, "");
-        EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Main"});
+    // A 64-bit runtime is hosted, though a paired program is named.
+    for (const auto& [mode, exitCode] : {std::pair{"returns", 0u}, std::pair{"exit:42", 42u}}) {
+        SCOPED_TRACE(mode);
+        expectSilentWindowedRun(mode, false, exitCode);
     }
-
-    // An error of the windowed launcher, one of the paired launcher it started (which has no
-    // console either), and one of a windowed service started by a user, not by the manager.
-    // Without a main class a launcher stops before it chooses a runtime.
+    // The windowed launcher's own error, and that of a windowed service started by a user,
+    // not by the manager (1063).
     prepareDesktop();
-    const std::string noMainClass = "[Java Runtime Environment]\nJRE Path=rt\n";
-    const std::string pair = "[Application]\nPair Product=toolw32.exe\nPair Return Code=Yes\n";
-    const struct {
-        const char* caption;
-        std::string settings; // toolw.ini; toolw32.ini has no main class
-        const char* exit;
-    } failures[] = {
-        {"toolw.exe", noMainClass + pair, "FFFFFFFF"},
-        {"toolw32.exe", noMainClass + "Main Class=noviq.Main\n" + pair, "FFFFFFFF"},
-        {"toolw.exe", noMainClass + "[Application]\nApplication Type=service\n",
-         "00000427"}, // 1063: not started by the service manager
-    };
-    for (const auto& c : failures) {
-        SCOPED_TRACE(c.settings);
-        ScenarioDir dir;
-        const fs::path exe = dir.copy(windowed, "toolw.exe");
-        dir.copy(windows32File("noviq32.exe"), "toolw32.exe");
-        dir.copy(windows32File("tests/fixtures/scripted_jvm.dll"), "rt/bin/server/jvm.dll");
-        dir.write("toolw32.ini", noMainClass);
-        dir.write("toolw.ini", c.settings);
-        const std::string caption = c.caption;
-        RunResult result;
-        EXPECT_EQ(
-            drive(exe, {"window=" + caption, "text=65535", "click=1"}, &result),
-            (std::vector<std::string>{
-                "window " + caption, "text 65535: Error: Main class was not specified in INI file.",
-                std::string("exit ") + c.exit}));
-        EXPECT_EQ(result.out + result.err, "");
-    }
+    expectErrorInMessageBox("toolw.exe", kPairedWindowed, "FFFFFFFF");
+    expectErrorInMessageBox("toolw.exe", "[Application]\nApplication Type=service\n", "00000427");
+}
+
+// The paired launcher that a windowed one starts has no console either: its exit code comes
+// back, and its error reaches the user in a message box of its own.
+TEST(WindowedLauncherWine32, ThePairedLauncherRunsWithoutConsoleToo) {
+    NOVIQ_SKIP_WITHOUT_WINE32();
+    expectSilentWindowedRun("exit:43", true, 43);
+    prepareDesktop();
+    expectErrorInMessageBox("toolw32.exe", std::string("Main Class=noviq.Main\n") + kPairedWindowed,
+                            "FFFFFFFF");
 }
 
 // tool.exe with the scripted runtime in rt\ and tool.ini holding `settings`.

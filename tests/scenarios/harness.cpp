@@ -242,6 +242,7 @@ RunResult run(Build build, const fs::path& exe, const RunOptions& options) {
                               : "WINRUN_COMMAND_LINE");
         changes.push_back(options.visibleDesktop ? "WINRUN_DESKTOP"
                                                  : "WINRUN_DESKTOP=noviq-unseen\\Default");
+        changes.push_back(options.notElevated ? "WINRUN_UNELEVATED=1" : "WINRUN_UNELEVATED");
         argv = {"wine", windowsFixture("winrun.exe").string(), toWindowsPath(exitFile),
                 toWindowsPath(exe)};
     }
@@ -314,7 +315,8 @@ bool adoptSessionEnvironment() {
     for (std::string entry; std::getline(entries, entry, '\0');) {
         const size_t equals = entry.find('=');
         const std::string name = entry.substr(0, equals);
-        if (equals != std::string::npos && (name.starts_with("WINE") || name == "DISPLAY"))
+        if (equals != std::string::npos && (name.starts_with("WINE") || name == "DISPLAY" ||
+                                            name == "PATH" || name == "NOVIQ_WINE32_SKIP"))
             setenv(name.c_str(), entry.c_str() + equals + 1, 1);
     }
     return true;
@@ -339,6 +341,11 @@ bool wineAvailable() {
     static const bool available = system("command -v wine >/dev/null") == 0 &&
                                   fs::exists(windowsFixture("winrun.exe")) && ensureSession();
     return available;
+}
+
+std::string wine32Unavailable() {
+    const char* reason = getenv("NOVIQ_WINE32_SKIP");
+    return reason ? reason : "the Wine session did not say whether 32-bit programs run";
 }
 
 RunResult runWineProgram(const std::vector<std::string>& args, int timeoutSeconds) {

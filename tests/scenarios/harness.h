@@ -51,6 +51,9 @@ struct RunOptions {
     // answers its prompts itself (the not-found text as an error line, an exception lets
     // the run go on).
     bool visibleDesktop = false;
+    // Windows runs: with the non-elevated token linked to the session's (every Wine process
+    // is elevated otherwise), as a user's own programs run beside an elevated launcher.
+    bool notElevated = false;
     std::function<void(int pid)> started; // called once the process exists (Linux runs)
 };
 
@@ -72,6 +75,17 @@ bool wineAvailable();
 #define NOVIQ_SKIP_WITHOUT_WINE()                                                                  \
     if (!::noviq::test::wineAvailable())                                                           \
     GTEST_SKIP() << "Wine or the Windows build is not available"
+
+// Why Wine's 32-bit half cannot run in this session (this machine cannot execute i386
+// programs), or empty where it can. Needs the session that wineAvailable() sets up.
+std::string wine32Unavailable();
+// For cases that run 32-bit Windows programs; their names hold "Wine32", which gives them a
+// CTest test of their own, skipped the same way.
+#define NOVIQ_SKIP_WITHOUT_WINE32()                                                                \
+    NOVIQ_SKIP_WITHOUT_WINE();                                                                     \
+    if (const std::string noviqWine32Reason = ::noviq::test::wine32Unavailable();                  \
+        !noviqWine32Reason.empty())                                                                \
+    GTEST_SKIP() << "32-bit Windows tests skipped: " << noviqWine32Reason
 
 // Runs one of Wine's own programs ("sc", "reg", ...) in the session; its exit code is only the
 // low 8 bits.

@@ -478,8 +478,8 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
 // finds that runtime in its own registry view, hosts it once and runs main; the exit code
 // travels back. A 32-bit runtime registered under HKEY_CURRENT_USER, which both views share,
 // is told by its library.
-TEST(PairedExecutableWine, ThePaired32BitLauncherHostsTheRuntime) {
-    NOVIQ_SKIP_WITHOUT_WINE();
+TEST(PairedExecutableWine32, ThePaired32BitLauncherHostsTheRuntime) {
+    NOVIQ_SKIP_WITHOUT_WINE32();
     ASSERT_TRUE(fs::exists(windows32File("noviq32.exe"))) << "the windows32 preset is not built";
     const struct {
         const char* name;

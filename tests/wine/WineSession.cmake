@@ -23,18 +23,29 @@ else()
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine TIMEOUT 60)
 endif()
 
-# noviq_add_wine_test(NAME COMMAND cmd args... [LABELS l...] [TIMEOUT s])
+# noviq_add_wine_test(NAME [I386] COMMAND cmd args... [LABELS l...] [TIMEOUT s])
 # Runs the command inside the session's environment (WINEPREFIX, WINEDEBUG, DISPLAY, ...);
-# labels get "wine" added. Does nothing when Wine tests are skipped.
+# labels get "wine" added. Does nothing when Wine tests are skipped. I386 marks a test that
+# runs 32-bit Windows programs: it gets the label "wine32" too, and on a machine that cannot
+# execute i386 programs (scripts/i386-probe) CTest reports it as skipped, with the reason.
 function(noviq_add_wine_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "COMMAND;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "I386" "TIMEOUT" "COMMAND;LABELS")
   if(NOT NOVIQ_WINE_TESTS)
     return()
   endif()
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 600)
   endif()
-  add_test(NAME ${name} COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-exec ${CMAKE_BINARY_DIR} ${arg_COMMAND})
-  set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS};wine" FIXTURES_REQUIRED wine
+  set(exec ${NOVIQ_WINE_SCRIPTS}/wine-exec)
+  set(labels ${arg_LABELS} wine)
+  if(arg_I386)
+    list(APPEND exec --i386)
+    list(APPEND labels wine32)
+  endif()
+  add_test(NAME ${name} COMMAND ${exec} ${CMAKE_BINARY_DIR} ${arg_COMMAND})
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" FIXTURES_REQUIRED wine
                                           TIMEOUT ${arg_TIMEOUT})
+  if(arg_I386)
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
 endfunction()

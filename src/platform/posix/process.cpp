@@ -76,6 +76,11 @@ bool isNtFamily() {
     return true;
 }
 
+bool isElevated() {
+    static const bool elevated = geteuid() == 0 || geteuid() != getuid();
+    return elevated;
+}
+
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) {
     const NarrowString path = narrow(program);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};

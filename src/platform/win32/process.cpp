@@ -62,6 +62,25 @@ bool isNtFamily() {
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+namespace {
+bool readElevation() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return true;
+    const ScopedKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
+        return true;
+    return elevation.TokenIsElevated != 0;
+}
+} // namespace
+
+bool isElevated() {
+    static const bool elevated = readElevation();
+    return elevated;
+}
+
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) {
     STARTUPINFOW startup{};
     PROCESS_INFORMATION info{};
