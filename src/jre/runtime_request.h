@@ -31,6 +31,9 @@ struct RuntimeRequest {
     bool pairedProgramAvailable = false;
     // Also the registry keys of today's installers (and, on Linux, $JAVA_HOME).
     bool modernRuntimes = false;
+    // Places any program of the user can write may name runtimes: HKEY_CURRENT_USER's keys
+    // and, on Linux, $JAVA_HOME. An elevated start leaves them out.
+    bool userSources = true;
 
     // An IBM runtime may run the application (its main thread must stay attached).
     bool ibmMayRun() const { return ibmAllowed || ibmPreferred; }

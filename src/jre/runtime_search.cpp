@@ -142,13 +142,18 @@ std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) {
     // the same kind and vendor rules apply.
     if (p.modernRuntimes)
         for (const platform::RegistryRoot root :
-             {platform::RegistryRoot::LocalMachine, platform::RegistryRoot::CurrentUser})
+             {platform::RegistryRoot::LocalMachine, platform::RegistryRoot::CurrentUser}) {
+            if (root == platform::RegistryRoot::CurrentUser && !p.userSources) {
+                trace(u"search: HKCU left out: this start is elevated");
+                continue;
+            }
             for (const ModernKey& key : kModernKeys)
                 if ((key.isJdk ? jdkKeys : jreKeys) && (key.isIbm ? ibm : sun))
                     scanModernKey(key.path, key.below, key.value,
                                   (key.isJdk ? p.preferJdk : p.preferJre) &&
                                       (key.isIbm ? p.ibmPreferred : p.sunPreferred),
                                   view, root, candidates);
+        }
     if (candidates.empty())
         return std::nullopt;
     sortCandidates(candidates);
@@ -200,7 +205,8 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
     if (view != RegistryView::Native)
         return;
     if (!unregistered_)
-        unregistered_ = describeUnregisteredRuntimes(request_.modernRuntimes);
+        unregistered_ =
+            describeUnregisteredRuntimes(request_.modernRuntimes && request_.userSources);
     if (!unregistered_->empty())
         trace(u"search: runtime folders under %s", WideString(key.path));
     for (const UnregisteredRuntime& runtime : *unregistered_)

@@ -2,11 +2,13 @@
 #include "common/messages.h"
 #include "common/path_utils.h"
 #include "common/text.h"
+#include "common/trace.h"
 #include "jre/jvm_library.h"
 #include "jvm/jvm_options.h"
 #include "platform/environment.h"
 #include "platform/jvm_conventions.h"
 #include "platform/path_style.h"
+#include "platform/registry.h"
 
 namespace noviq {
 
@@ -43,11 +45,37 @@ WideString joined(const StringList& elements) {
     return joinedWith(elements, platform::kListSeparator);
 }
 
+// JAVA_TOOL_OPTIONS and _JAVA_OPTIONS are read by the JVM itself, JDK_JAVA_OPTIONS by the
+// java command: an elevated process inherits the user's own variables too (Windows merges
+// HKCU\Environment into it, sudo -E passes them on), and "-javaagent:" in one of them would
+// run the user's code with the start's rights. Only the machine's own value is kept.
+void removeUserJvmOptionVariables() {
+    platform::RegistryKey machine;
+    const bool machineKey =
+        machine.open(platform::RegistryView::Native,
+                     u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
+    for (const char16_t* name : {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS", u"JDK_JAVA_OPTIONS"}) {
+        const std::optional<WideString> value = platform::wholeEnvironmentVariable(name);
+        if (!value)
+            continue;
+        WideString machineValue;
+        if (machineKey && machine.readText(name, machineValue) && machineValue == *value) {
+            trace(u"environment: %s kept: the machine's own value", WideString(name));
+            continue;
+        }
+        platform::removeEnvironmentVariable(name);
+        trace(u"environment: %s removed: not the machine's own, and this start is elevated",
+              WideString(name));
+    }
+}
+
 } // namespace
 
 NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideString& libraryPath,
-                                   const WideString& systemPath,
-                                   const WideString& executableFolder) {
+                                   const WideString& systemPath, const WideString& executableFolder,
+                                   bool elevated) {
+    if (elevated)
+        removeUserJvmOptionVariables();
     // First, so that the settings expanded below may name these variables.
     publishJvmEnvironment(jvmLibraryPath);
     const WideString searchPathBefore =

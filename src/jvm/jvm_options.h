@@ -37,9 +37,12 @@ struct JvmOptions {
 // Publishes the runtime's variables, then rebuilds the program search path from "System
 // Path", and returns the library path option when "Library Path" is set (empty otherwise).
 // The settings are expanded after the publication, so they may name those variables.
+// Elevated, the variables the JVM takes options from are removed unless they hold the
+// machine's own value. Runs before the JVM library is loaded, whose C library may take its
+// own copy of the environment then.
 NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideString& libraryPath,
-                                   const WideString& systemPath,
-                                   const WideString& executableFolder);
+                                   const WideString& systemPath, const WideString& executableFolder,
+                                   bool elevated);
 
 // The options after the library path option. Reports and returns nothing when the class
 // path is empty.

@@ -156,9 +156,9 @@ void Launcher::exitJava(int32_t status) {
 
 int32_t Launcher::runJava(const StringList& startParameters,
                           const NarrowStringList& extraJvmOptions, ServiceProgress* progress) {
-    const NarrowString libraryPathOption =
-        prepareJvmEnvironment(runtime_->jvmLibraryPath, settings_->libraryPath,
-                              settings_->systemPath, context_->executableFolder);
+    const NarrowString libraryPathOption = prepareJvmEnvironment(
+        runtime_->jvmLibraryPath, settings_->libraryPath, settings_->systemPath,
+        context_->executableFolder, context_->elevated);
     const uint32_t loadStart = traceMilliseconds();
     if (!session_.load(runtime_->jvmLibraryPath, runtimeProgramFolder(runtime_->jvmLibraryPath)))
         return -1;

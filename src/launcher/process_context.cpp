@@ -39,6 +39,7 @@ StringList commandLineArguments() {
 std::optional<ProcessContext> readProcessContext() {
     ProcessContext context;
     context.arguments = commandLineArguments();
+    context.elevated = platform::isElevated();
     const platform::SystemResult<WideString> executable = platform::executablePath();
     if (!executable) {
         ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed,

@@ -14,6 +14,8 @@ struct ProcessContext {
     WideString executableFolder; // ends in a separator
     WideString iniPath;          // empty when the executable's name gives none
     StringList arguments;        // after the program name, for Java
+    // Runs with rights the user's other programs lack: what they can write is not trusted.
+    bool elevated = false;
 };
 
 // The INI file of an executable: its path up to and including the last ".", then "ini".

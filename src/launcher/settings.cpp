@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
+#include "platform/protected_settings.h"
 
 namespace noviq {
 
@@ -95,30 +96,50 @@ void readRuntimeKind(const IniReader& ini, RuntimeRequest& request) {
     }
 }
 
-} // namespace
-
-bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
-                    WideString& path) {
-    // Both names become folder names: what cannot stand in one is dropped. Without both
-    // there is no per-user file: a name like "%APPDATA%\tool.ini" may belong to any other
-    // program, and ".." would climb out of the base folder. Without a per-user base folder
-    // there is none either: a path built from nothing would land at the root of the current
-    // drive, or below the current directory.
+// "<product name>\<product code>\<program>": where a program's remembered settings live, in
+// the per-user folder or in the store only administrators can write. Both names become
+// folder names: what cannot stand in one is dropped. Without both there is none: a name like
+// "%APPDATA%\tool.ini" may belong to any other program, and ".." would climb out of the base.
+std::optional<WideString> productScope(const Settings& settings, const WideString& program) {
     const WideString nameFolder = folderNameOf(settings.productName);
     const WideString codeFolder = folderNameOf(settings.productCode);
     for (const WideString& folder : {nameFolder, codeFolder})
         if (folder.isEmpty() || folder == u"." || folder == u"..")
-            return false;
-    const WideString base = platform::perUserConfigFolder();
-    if (base.isEmpty())
-        return false;
-    const WideString separator(&platform::kPathSeparator, 1);
-    WideString fileName =
-        executablePath.Mid(executablePath.ReverseFind(platform::kPathSeparator) + 1);
+            return std::nullopt;
+    WideString fileName = program.Mid(program.ReverseFind(platform::kPathSeparator) + 1);
     const int32_t dot = fileName.ReverseFind(u'.');
     if (dot >= 0)
         fileName = fileName.Left(dot);
-    path = base + separator + nameFolder + separator + codeFolder + separator + fileName + u".ini";
+    if (fileName.isEmpty() || fileName == u"." || fileName == u"..")
+        return std::nullopt;
+    const WideString separator(&platform::kPathSeparator, 1);
+    return nameFolder + separator + codeFolder + separator + fileName;
+}
+
+std::optional<WideString> readProtectedJrePath(const Settings& settings,
+                                               const WideString& program) {
+    const std::optional<WideString> scope = productScope(settings, program);
+    return scope ? platform::readProtectedSetting(*scope, u"JRE Path") : std::nullopt;
+}
+
+bool writeProtectedJrePath(const Settings& settings, const WideString& program,
+                           const WideString& folder) {
+    const std::optional<WideString> scope = productScope(settings, program);
+    return scope && platform::writeProtectedSetting(*scope, u"JRE Path", folder);
+}
+
+} // namespace
+
+bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
+                    WideString& path) {
+    // Without a per-user base folder there is no per-user file: a path built from nothing
+    // would land at the root of the current drive, and a relative base (APPDATA or
+    // XDG_CONFIG_HOME set so) below whatever folder the start happens to be in.
+    const std::optional<WideString> scope = productScope(settings, executablePath);
+    const WideString base = platform::perUserConfigFolder();
+    if (!scope || base.isEmpty() || !isAbsolutePath(base))
+        return false;
+    path = base + WideString(&platform::kPathSeparator, 1) + *scope + u".ini";
     // Every missing folder is made, the per-user base included (a fresh account may have
     // no configuration folder yet); a failure shows when the file is written.
     if (create)
@@ -150,9 +171,18 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     splitAtSeparator(ini.GetValue(kJre, u"Preferred versions"), u";", request.preferredVersions);
 
     // A folder the user chose is remembered per user; once that file exists it decides,
-    // even when its value is empty. Services always use the main file.
+    // even when its value is empty. Services always use the main file. An elevated start
+    // reads no per-user file, which any program of the user could have written: it
+    // remembers where only administrators can write.
     bool fromPerUserFile = false;
-    if (platform::isNtFamily() && !s.isService) {
+    if (platform::isNtFamily() && !s.isService && context.elevated) {
+        if (std::optional<WideString> remembered =
+                readProtectedJrePath(s, context.executablePath)) {
+            request.jrePath = *remembered;
+            trace(u"settings: JRE Path remembered for all users");
+            fromPerUserFile = true;
+        }
+    } else if (platform::isNtFamily() && !s.isService) {
         WideString perUser;
         if (perUserIniPath(s, context.executablePath, false, perUser) && perUser.length() < 260 &&
             platform::firstFileExists(perUser)) {
@@ -170,6 +200,7 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
 
     readRuntimeKind(ini, request);
     request.modernRuntimes = isYes(ini.GetValue(kJre, u"Modern Runtimes"));
+    request.userSources = !context.elevated;
 
     s.mainClass = ini.GetValue(kJre, u"Main Class");
     if (s.mainClass.isEmpty()) {
@@ -214,6 +245,13 @@ void saveJrePath(const Settings& settings, const ProcessContext& context,
                  const WideString& runtimeFolder) {
     const WideString section(kJre), key(u"JRE Path");
     WideString path;
+    if (platform::isNtFamily() && !settings.isService && context.elevated) {
+        if (!writeProtectedJrePath(settings, context.executablePath, runtimeFolder))
+            trace(u"settings: the chosen folder cannot be remembered for all users");
+        if (!settings.pairProduct.isEmpty())
+            writeProtectedJrePath(settings, settings.pairProduct, runtimeFolder);
+        return;
+    }
     // Where a per-user file is defined the folder is remembered there, also without a paired
     // executable: otherwise the dialog would come back at every start.
     if (platform::isNtFamily() && !settings.isService &&

@@ -14,6 +14,7 @@ std::optional<WideString> environmentVariable(const WideString& name, int32_t bu
 // The whole value, however long; nothing when the variable is not set.
 std::optional<WideString> wholeEnvironmentVariable(const WideString& name);
 bool setEnvironmentVariable(const WideString& name, const WideString& value);
+bool removeEnvironmentVariable(const WideString& name);
 
 // Replaces %NAME% references by the variables' values; an undefined reference stays as
 // written. Nothing when the system call fails.

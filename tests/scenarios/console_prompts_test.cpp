@@ -76,12 +76,15 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
     const std::vector<std::string> env = {"NOVIQ_JVM_ROOT=" + (dir.path() / "none").string(),
                                           "XDG_CONFIG_HOME=" + (dir.path() / "config").string()};
     const std::string prompt = "Java runtime folder (an empty line cancels): ";
+    const fs::path rootsStore = "/var/lib/noviq/Noviq Prompt Test";
+    std::error_code ignored;
+    fs::remove_all(rootsStore, ignored);
     const auto settings = [&](const std::string& mainClass, const std::string& more) {
         dir.write(
             "tool.ini",
             "[Java Runtime Environment]\nMain Class=" + mainClass +
                 "\nMinimum Version=11\nMaximum Version=any\n[Class Path]\nClass Path=apps.jar\n"
-                "[Product Information]\nProduct Name=Acme\nProduct Code=1\n" +
+                "[Product Information]\nProduct Name=Noviq Prompt Test\nProduct Code=1\n" +
                 more);
     };
 
@@ -104,7 +107,10 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
         << chosen.screen;
     EXPECT_NE(chosen.screen.find("Hello\n"), std::string::npos) << chosen.screen;
     EXPECT_EQ(chosen.exitCode, 0);
-    EXPECT_NE(readFile(dir.path() / "config/Acme/1/tool.ini").find("JRE Path=" + kJdk),
+    // Root remembers where only root can write; any other user in the per-user file.
+    EXPECT_NE(readFile(geteuid() == 0 ? rootsStore / "1/tool.ini"
+                                      : dir.path() / "config/Noviq Prompt Test/1/tool.ini")
+                  .find("JRE Path=" + kJdk),
               std::string::npos);
 
     // With the folder remembered, an uncaught exception asks whether to stop.
@@ -115,6 +121,7 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
         << stopped.screen;
     EXPECT_EQ(stopped.exitCode, 255); // System.exit(-1)
     EXPECT_EQ(runOnTerminal(tool, {{"[y/N] ", ""}}, env).exitCode, 1);
+    fs::remove_all(rootsStore, ignored);
 }
 
 } // namespace

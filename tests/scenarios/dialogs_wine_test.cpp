@@ -115,17 +115,20 @@ TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
                   "ink 205 800080: yes", "browsed: " + toWindowsPath(client), "enabled 1: 0",
                   "browsed: " + toWindowsPath(server), "enabled 1: 1", "exit 00000000"}));
     EXPECT_EQ(awaitLines(opened, 3), std::vector<std::string>(3, "http://java.com/"));
-    // The start went on with the library of the chosen folder, which is remembered.
+    // The start went on with the library of the chosen folder, which is remembered where
+    // only administrators can write: this start is elevated, as every start under Wine.
     EXPECT_EQ(countOf(readFile(record), "main noviq/Main"), 1u);
     EXPECT_EQ(countOf(readFile(record),
                       "env NOVIQ_JVM_PATH=" + toWindowsPath(server / "bin/server/jvm.dll")),
               1u);
-    EXPECT_EQ(countOf(readFile(dir.path() / "appdata/Noviq Dialog Test/2.0/tool.ini"),
-                      "JRE Path=" + toWindowsPath(server) + "\\"),
-              1u);
+    const std::string remembered = "HKLM\\Software\\Noviq Dialog Test\\2.0\\tool";
+    EXPECT_NE(runWineProgram({"reg", "query", remembered, "/v", "JRE Path", "/reg:64"})
+                  .out.find(toWindowsPath(server) + "\\"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.path() / "appdata"));
+    runWineProgram({"reg", "delete", remembered, "/f", "/reg:64"});
 
     // Any JVM type: Cancel, or Escape, ends the start with -1 and nothing printed.
-    fs::remove_all(dir.path() / "appdata");
     dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", ""));
     for (const char* answer : {"click=2", "key=201:escape"}) {
         SCOPED_TRACE(answer);

@@ -85,6 +85,12 @@ fs::path ScenarioDir::write(const std::string& relative, const std::string& cont
     return target;
 }
 
+void ScenarioDir::giveToUnprivilegedUser() const {
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path_))
+        lchown(entry.path().c_str(), 65534, 65534);
+    lchown(path_.c_str(), 65534, 65534);
+}
+
 fs::path ScenarioDir::copy(const fs::path& from, const std::string& relative) const {
     const fs::path target = path_ / relative;
     fs::create_directories(target.parent_path());

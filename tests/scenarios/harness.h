@@ -33,6 +33,9 @@ public:
     // Copies a file, keeping its permissions; creates parent folders.
     std::filesystem::path copy(const std::filesystem::path& from,
                                const std::string& relative) const;
+    // Makes uid and gid 65534 the owner of the folder and all it holds, so that a start as
+    // that user (setpriv, when the tests run as root) can read and write it.
+    void giveToUnprivilegedUser() const;
 
 private:
     std::filesystem::path path_;

@@ -145,6 +145,11 @@ struct WineCase {
     std::string expected;
     std::vector<std::string> files = {}; // more text files; "app/app.exe" is the launcher
     std::vector<Install> installs = {};
+    // What the user's own programs can write, which only a start that is not elevated
+    // trusts: "JRE Path" (a folder under the scenario) in the per-user file, with "Product
+    // Name=Acme" and "Product Code=1" in the settings.
+    std::string perUserJrePath = "";
+    bool notElevated = false;
 };
 
 // The older vendor keys (JavaSoft, JRockit, IBM), and today's installers with "Modern
@@ -156,6 +161,10 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
     const std::string modern = "Modern Runtimes=yes\n" + kAny;
     const std::vector<Key> none;
     const std::vector<std::string> noFiles;
+    const std::vector<Install> perUserInstalls = {
+        {"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"},
+        {"Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "m21", "HKEY_CURRENT_USER"}};
+    const std::string acme = "[Product Information]\nProduct Name=Acme\nProduct Code=1\n";
     const WineCase cases[] = {
         {"newest JavaSoft runtime; JRockit not allowed", kAny,
          listOf(Key(SunJdk, "1.6.0_20", "rt/jdk16"), jre17, Key(RockitJre, "1.8", "rt/rockit18")),
@@ -219,10 +228,25 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
                         "HKEY_LOCAL_MACHINE", "", true})},
         {"AdoptOpenJDK JRE", modern, none, dll("a11"), noFiles,
          listOf(Install{"AdoptOpenJDK\\JRE\\11.0.10.9\\hotspot\\MSI", "Path", "a11"})},
-        {"Microsoft, per user, wins by version", modern, none, dll("m21"), noFiles,
-         listOf(Install{"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"},
-                Install{"Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "m21",
-                        "HKEY_CURRENT_USER"})},
+        {"not elevated: Microsoft, per user, wins by version", modern, none, dll("m21"), noFiles,
+         perUserInstalls, "", true},
+        {"elevated: keys per user are not searched", modern, none, dll("t17"), noFiles,
+         perUserInstalls},
+        {"not elevated: the per-user JRE Path decides",
+         kAny + "JRE Path=%RT%\\custom\n" + acme,
+         none,
+         dll("rt/planted"),
+         listOf(dll("rt/custom"), dll("rt/planted")),
+         {},
+         "rt/planted",
+         true},
+        {"elevated: the per-user file is not read",
+         kAny + "JRE Path=%RT%\\custom\n" + acme,
+         none,
+         dll("rt/custom"),
+         listOf(dll("rt/custom"), dll("rt/planted")),
+         {},
+         "rt/planted"},
         {"Zulu: version from the release file",
          "Minimum Version=17.0.5\nMaximum Version=any\nModern Runtimes=YES\n", none, dll("z17"),
          noFiles,
@@ -268,8 +292,15 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
         importRegistry(reg);
         dir.write("app/app.ini",
                   ini(replaceAll(c.settings, "%RT%", toWindowsPath(dir.path() / "rt"))));
+        RunOptions options;
+        options.notElevated = c.notElevated;
+        options.env = {{"WINRUN_SET_APPDATA", toWindowsPath(dir.path() / "appdata")}};
+        if (!c.perUserJrePath.empty())
+            dir.write("appdata/Acme/1/app.ini", "[Java Runtime Environment]\nJRE Path=" +
+                                                    toWindowsPath(dir.path() / c.perUserJrePath) +
+                                                    "\n");
 
-        const RunResult result = run(Build::Windows, exe);
+        const RunResult result = run(Build::Windows, exe, options);
 
         if (c.expected.find('/') == std::string::npos && c.expected != "not found")
             EXPECT_NE(result.out.find(c.expected), std::string::npos) << result.out;
@@ -320,11 +351,10 @@ TEST(RuntimeSearchLinux, ChoosesAmongTheRuntimeFolders) {
         {"a runtime in jre64 beside the executable", kAny, listOf(jdk17),
          "app/jre64/lib/server/libjvm.so",
          listOf<std::string>("app/jre64/lib/libjava.so", "app/jre64/lib/server/libjvm.so")},
-        // $JAVA_HOME is one more runtime with "Modern Runtimes" only.
-        {"$JAVA_HOME with Modern Runtimes", kAny + "Modern Runtimes=yes", listOf(jdk17),
-         "home/jdk-21/lib/server/libjvm.so",
-         listOf<std::string>("home/jdk-21/lib/libjava.so", "home/jdk-21/lib/server/libjvm.so")},
-        {"$JAVA_HOME without", kAny, listOf(jdk17), "jvm/jdk-17/lib/server/libjvm.so",
+        // $JAVA_HOME is one more runtime with "Modern Runtimes" only, and only where the
+        // start is not root's (tests/scenarios/elevation_test.cpp).
+        {"$JAVA_HOME without Modern Runtimes", kAny, listOf(jdk17),
+         "jvm/jdk-17/lib/server/libjvm.so",
          listOf<std::string>("home/jdk-21/lib/libjava.so", "home/jdk-21/lib/server/libjvm.so")},
     };
     for (const auto& c : cases) {

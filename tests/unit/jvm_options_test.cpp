@@ -135,7 +135,7 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     for (const auto& c : cases) {
         const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, wide(c.path));
         const NarrowString option = prepareJvmEnvironment(wide(library), wide(c.libraryPath),
-                                                          wide(c.systemPath), wide(folder));
+                                                          wide(c.systemPath), wide(folder), false);
         EXPECT_EQ(u16(widen(option)), c.option);
         EXPECT_EQ(u16(*platform::environmentVariable(platform::kSearchPathVariable, 32767)),
                   c.searchPath);
@@ -144,9 +144,29 @@ TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     if (!onWindows()) {
         const std::u16string longPath = old1 + std::u16string(40000, u'x');
         const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, wide(longPath));
-        prepareJvmEnvironment(wide(library), u"", u"", wide(folder));
+        prepareJvmEnvironment(wide(library), u"", u"", wide(folder), false);
         EXPECT_EQ(u16(*platform::wholeEnvironmentVariable(platform::kSearchPathVariable)),
                   longPath + l + runtimeBin);
+    }
+}
+
+// The user's own option variables could load an agent into an elevated JVM: such a start
+// removes them (none of them is the machine's value here); any other start keeps them.
+TEST(PrepareEnvironment, ElevatedStartsDropTheUsersJvmOptionVariables) {
+    const std::u16string library =
+        onWindows() ? u"C:\\rt\\bin\\server\\jvm.dll" : u"/opt/rt/lib/server/libjvm.so";
+    const std::u16string folder = onWindows() ? u"C:\\app\\" : u"/opt/app/";
+    for (const bool elevated : {false, true}) {
+        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+        const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, u"");
+        const char16_t* const names[] = {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS",
+                                         u"JDK_JAVA_OPTIONS"};
+        const test::ScopedEnvironmentVariable a(names[0], u"-javaagent:/tmp/a.jar"),
+            b(names[1], u"-Xmx1m"), c(names[2], u"-Dx=y");
+        prepareJvmEnvironment(wide(library), u"", u"", wide(folder), elevated);
+        for (const char16_t* name : names)
+            EXPECT_EQ(platform::wholeEnvironmentVariable(name).has_value(), !elevated)
+                << narrow(WideString(name)).c_str();
     }
 }
 

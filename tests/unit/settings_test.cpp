@@ -28,6 +28,7 @@ public:
     }
     std::optional<Settings> read() const { return readSettings(context_); }
     const ProcessContext& context() const { return context_; }
+    void setElevated(bool elevated) { context_.elevated = elevated; }
 
 private:
     test::TempFolder folder_;
@@ -126,6 +127,24 @@ TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
 
     file.write(identity + jre("JRE Path=main-jre\n") + "[Application]\nApplication Type=service\n");
     EXPECT_EQ(u16(file.read()->runtime.jrePath), mainJre);
+
+    // An elevated start neither reads the per-user file nor searches the user's keys: any
+    // program of the user could have written them.
+    file.write(identity + jre("JRE Path=main-jre\n"));
+    PlainIniFile(perUser).SetValue(u"Java Runtime Environment", u"JRE Path", wide(chosen));
+    file.setElevated(true);
+    EXPECT_EQ(u16(file.read()->runtime.jrePath), mainJre);
+    EXPECT_FALSE(file.read()->runtime.userSources);
+    file.setElevated(false);
+    EXPECT_TRUE(file.read()->runtime.userSources);
+
+    // A relative base folder names no per-user file: it would be the current folder's.
+    {
+        const test::ScopedEnvironmentVariable relative(
+            platform::kPathSeparator == u'\\' ? u"APPDATA" : u"XDG_CONFIG_HOME", u"config");
+        EXPECT_FALSE(perUserIniPath(*file.read(), file.context().executablePath, true, perUser));
+        EXPECT_EQ(u16(file.read()->runtime.jrePath), mainJre);
+    }
 
     // Without both names there is no per-user file: a name any program may use, such as the
     // base folder's app.ini, is neither read nor written.

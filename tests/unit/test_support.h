@@ -68,12 +68,7 @@ public:
             platform::setEnvironmentVariable(name_, *saved_);
             return;
         }
-        // The platform layer only sets variables; removing one is the C runtime's job.
-#ifdef _WIN32
-        _wputenv((std::wstring(reinterpret_cast<const wchar_t*>(name_.c_str())) + L"=").c_str());
-#else
-        unsetenv(narrow(name_).c_str());
-#endif
+        platform::removeEnvironmentVariable(name_);
     }
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
     ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;

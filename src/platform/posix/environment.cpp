@@ -42,6 +42,10 @@ bool setEnvironmentVariable(const WideString& name, const WideString& value) {
     return setenv(narrow(name).c_str(), narrow(value).c_str(), 1) == 0;
 }
 
+bool removeEnvironmentVariable(const WideString& name) {
+    return unsetenv(narrow(name).c_str()) == 0;
+}
+
 std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
     WideString result;
     int32_t i = 0;

@@ -38,6 +38,10 @@ bool setEnvironmentVariable(const WideString& name, const WideString& value) {
     return SetEnvironmentVariableW(w(name), w(value)) != 0;
 }
 
+bool removeEnvironmentVariable(const WideString& name) {
+    return SetEnvironmentVariableW(w(name), nullptr) != 0;
+}
+
 std::optional<WideString> expandEnvironmentStrings(const WideString& text) {
     const DWORD needed = ExpandEnvironmentStringsW(w(text), nullptr, 0);
     if (needed == 0)
