@@ -1,6 +1,7 @@
 // Single instance under Wine: the first start of tool.exe hosts the scripted JNI runtime and
 // waits in main; later starts hand their arguments to its secondaryMain over the real named
-// objects and thread messages, and end with its reply or, without one, its exit code.
+// objects and thread messages, and end with its reply or, without one, its exit code. Objects
+// that another process made first (object_squatter.exe) make an ordinary start instead.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,8 +41,11 @@ public:
     }
     ~SingleInstanceApp() {
         stop();
+        dir_.write("squatter-stop", "");
         if (first_.valid())
             first_.wait();
+        if (squatter_.valid())
+            squatter_.wait();
     }
 
     // Starts the first instance and returns once main runs (requests are served from then).
@@ -56,6 +60,25 @@ public:
         return test::run(Build::Windows, exe.empty() ? tool_ : dir_.path() / exe, options);
     }
     void stop() const { dir_.write("stop", ""); }
+
+    // object_squatter.exe makes the application's objects first, as `how` says; returns once
+    // they exist. endSquat() ends it and returns what it printed.
+    void squat(const std::string& how) {
+        RunOptions options;
+        options.args = {how, toWindowsPath(tool_), toWindowsPath(dir_.path() / "squatting"),
+                        toWindowsPath(dir_.path() / "squatter-stop")};
+        squatter_ = std::async(std::launch::async, [options] {
+            return test::run(Build::Windows, windowsFixture("object_squatter.exe"), options);
+        });
+        while (!fs::exists(dir_.path() / "squatting"))
+            ASSERT_EQ(squatter_.wait_for(std::chrono::milliseconds(20)),
+                      std::future_status::timeout)
+                << squatter_.get().out;
+    }
+    std::string endSquat() {
+        dir_.write("squatter-stop", "");
+        return squatter_.get().out;
+    }
     RunResult firstResult() { return first_.get(); }
     bool firstHasEnded() const {
         return first_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -77,6 +100,7 @@ private:
     ScenarioDir dir_;
     fs::path tool_;
     std::future<RunResult> first_;
+    std::future<RunResult> squatter_;
 };
 
 TEST(SingleInstanceWine, LaterStartsEndWithTheReplyToTheirArguments) {
@@ -167,6 +191,57 @@ TEST(SingleInstanceWine, RepliesWithoutAResultAndTheFirstInstancesEnd) {
             EXPECT_FALSE(app.firstHasEnded()) << "the reply waited for the first instance's end";
         }
     }
+}
+
+// Another process of the session made the objects first (Wine lets any process forge owner
+// and label, so this shows the check, not that a real unelevated process cannot forge them).
+// The start runs as an ordinary one: its own main, its own exit code, nothing in their block.
+TEST(SingleInstanceWine, ObjectsMadeByAnotherProcessMakeAnOrdinaryStart) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    const struct {
+        const char* how;
+        const char* why; // in the trace
+    } cases[] = {
+        {"plain", "it has no owner"},
+        {"owner", "its owner S-1-5-18 is not this start's"},
+        {"medium", "its integrity level 8192 is below this start's 12288"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        SingleInstanceApp app("int", "21");
+        app.squat(c.how);
+        app.stop(); // main ends at once
+        RunOptions options;
+        options.args = {"5"};
+        options.env = {{"NOVIQ_TRACE", "1"}};
+        const RunResult result = app.run(options);
+        EXPECT_EQ(result.exitCode, 21u) << result.out << result.err;
+        EXPECT_EQ(app.recorded("arg "), std::vector<std::string>{"0035"});
+        EXPECT_NE(result.err.find(std::string("single instance: an ordinary start, the shared "
+                                              "block was made by another process: ") +
+                                  c.why),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(app.endSquat(), "requests 0, block as made\r\n");
+    }
+}
+
+// A first start whose ready event cannot be made (a mutex has its name) runs as an ordinary
+// start; a later start then ends at once with -1 instead of waiting for a message id and
+// running a second application beside it.
+TEST(SingleInstanceWine, AFirstStartWithoutItsObjectsTakesNoRequests) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    SingleInstanceApp app("int");
+    app.squat("clash");
+    app.startFirst();
+    const auto started = Clock::now();
+    const RunResult later = app.run();
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - started).count(), 2.0);
+    EXPECT_EQ(later.exitCode, 0xFFFFFFFFu) << later.err;
+    EXPECT_EQ(later.out, "Error: The running instance takes no requests. \r\n");
+    EXPECT_EQ(app.recorded("main ").size(), 1u);
+    app.stop();
+    EXPECT_EQ(app.firstResult().exitCode, 0u);
 }
 
 } // namespace

@@ -3,12 +3,16 @@
 // a shared block (the listener's thread id, the first instance's process id, the registered
 // message id and the request area), a manual-reset ready event and a mutex that lets one later
 // start at a time use the area. Requests, acknowledgements and replies are thread messages.
+// Objects that another process made first are used only when instance_objects.h trusts them.
 #include "platform/instance_channel.h"
 
 #include <cstring>
 #include <memory>
 #include <utility>
 
+#include "common/messages.h"
+#include "common/trace.h"
+#include "platform/win32/instance_objects.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -19,7 +23,9 @@ using namespace win32;
 namespace {
 
 // The block's layout is shared with every other start of the executable, whichever build of
-// the launcher it runs: the size and offsets never change.
+// the launcher it runs: the size and offsets never change. A first start that could not set
+// up the rest of its objects runs as an ordinary start and says so with kTakesNoRequests as
+// its message id (registered ids lie in 0xC000-0xFFFF), so later starts need not wait for one.
 struct Block {
     volatile DWORD listenerThreadId;
     volatile DWORD primaryProcessId;
@@ -29,43 +35,11 @@ struct Block {
 static_assert(sizeof(Block) == 2092 && offsetof(Block, area) == 12);
 static_assert(kInstanceRequestBytes <= sizeof(Block::area));
 
+constexpr DWORD kTakesNoRequests = 0xFFFFFFFFu;
 constexpr LPARAM kReply = 0;
 constexpr LPARAM kAcknowledged = 1; // the area is copied: the next later start may use it
 constexpr DWORD kPublishWaitMs = 2000;
 constexpr DWORD kMutexWaitMs = 30000;
-
-// The executable's final path (links and 8.3 names resolved), upper-case, backslashes as "_":
-// kernel object names are case-sensitive and may not hold a backslash.
-WideString baseName(const WideString& executablePath) {
-    WideString path = executablePath;
-    const ScopedKernelHandle file(
-        CreateFileW(w(executablePath), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr));
-    const DWORD needed =
-        file ? GetFinalPathNameByHandleW(file.get(), nullptr, 0, FILE_NAME_NORMALIZED) : 0;
-    if (needed > 0) {
-        WideString resolved;
-        const DWORD n = GetFinalPathNameByHandleW(
-            file.get(), w(resolved.GetBuffer(static_cast<int32_t>(needed))), needed,
-            FILE_NAME_NORMALIZED);
-        resolved.ReleaseBuffer(n < needed ? static_cast<int32_t>(n) : 0);
-        if (resolved.Left(8) == u"\\\\?\\UNC\\")
-            path = WideString(u"\\\\") + resolved.Mid(8);
-        else if (resolved.Left(4) == u"\\\\?\\")
-            path = resolved.Mid(4);
-        else if (!resolved.isEmpty())
-            path = resolved;
-    }
-    WideString name;
-    for (int32_t i = 0; i < path.length(); ++i)
-        name += path[i] == u'\\' ? u'_' : path[i];
-    if (!name.isEmpty()) {
-        wchar_t* text = w(name.GetBuffer(name.length()));
-        CharUpperBuffW(text, static_cast<DWORD>(name.length()));
-        name.ReleaseBuffer(name.length());
-    }
-    return name;
-}
 
 // What the first instance's listener and its request threads share; request threads may
 // outlive close(), so they hold it too.
@@ -143,7 +117,7 @@ DWORD WINAPI listenForRequests(void* argument) {
 struct InstanceChannel::State {
     ScopedKernelHandle mapping;
     ScopedMappedView view;
-    WideString mutexName;
+    ScopedKernelHandle mutex;
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
     Listener listener;
     ScopedKernelHandle listenerThread;
@@ -153,6 +127,29 @@ struct InstanceChannel::State {
     Block* block() const { return static_cast<Block*>(const_cast<void*>(view.get())); }
 };
 
+namespace {
+
+// A named object made with `security`'s descriptor, or, when it existed already, only if it
+// is trusted; otherwise nothing and `why` says why. Called right after the creating call.
+ScopedKernelHandle trustedObject(HANDLE created, const InstanceObjectSecurity& security,
+                                 const char16_t* what, WideString& why, bool* existed = nullptr) {
+    const DWORD error = GetLastError();
+    if (existed)
+        *existed = error == ERROR_ALREADY_EXISTS;
+    ScopedKernelHandle object(created);
+    if (!object) {
+        why = Format(u"the %s cannot be created (error %u)", WideString(what), uint32_t{error});
+    } else if (error == ERROR_ALREADY_EXISTS) {
+        if (const WideString distrust = security.distrust(object.get()); !distrust.isEmpty()) {
+            why = Format(u"the %s was made by another process: %s", WideString(what), distrust);
+            object.reset();
+        }
+    }
+    return object;
+}
+
+} // namespace
+
 InstanceChannel::~InstanceChannel() {
     close();
     delete state_;
@@ -160,8 +157,8 @@ InstanceChannel::~InstanceChannel() {
 
 InstanceRole InstanceChannel::open(const WideString& executablePath,
                                    InstanceRequestHandler handler) {
-    // Nothing here is reported: whatever fails makes an ordinary start, and the error code the
-    // caller may print later is its own.
+    // Nothing here is reported but in the trace: whatever fails makes an ordinary start, and
+    // the error code the caller may print later is its own.
     const DWORD savedError = GetLastError();
     struct Restore {
         DWORD code;
@@ -172,49 +169,95 @@ InstanceRole InstanceChannel::open(const WideString& executablePath,
     delete state_;
     state_ = new State;
     State& s = *state_;
-    const WideString base = baseName(executablePath);
-    s.mutexName = base + u"_upr_mtx";
-    s.mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                       sizeof(Block), w(base)));
-    if (!s.mapping)
+    InstanceObjectSecurity security;
+    if (!security.prepare()) {
+        trace(u"single instance: an ordinary start, this process's token cannot be read");
         return InstanceRole::Only;
-    const bool first = GetLastError() != ERROR_ALREADY_EXISTS;
+    }
+    const WideString base = instanceBaseName(executablePath);
+    WideString why;
+    bool existed = false;
+    SetLastError(ERROR_SUCCESS);
+    s.mapping = trustedObject(CreateFileMappingW(INVALID_HANDLE_VALUE, security.attributes(),
+                                                 PAGE_READWRITE, 0, sizeof(Block), w(base)),
+                              security, u"shared block", why, &existed);
+    if (!s.mapping) {
+        // Not even a block of another's is touched: it is not ours to mark.
+        trace(u"single instance: an ordinary start, %s", why);
+        return InstanceRole::Only;
+    }
+    const bool first = !existed;
     s.view.reset(MapViewOfFile(s.mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Block)));
     if (!s.view)
         return InstanceRole::Only;
     Block& block = *s.block();
+    auto opened = [&](const char16_t* suffix, const char16_t* what, auto create) {
+        SetLastError(ERROR_SUCCESS);
+        return trustedObject(create(w(base + suffix)), security, what, why);
+    };
+    auto mutex = [&security](const wchar_t* name) {
+        return CreateMutexW(security.attributes(), FALSE, name);
+    };
 
     if (!first) {
         // The first instance publishes the message id last, once its listener can take
         // messages; a start that races with it waits for that a little.
-        for (DWORD waited = 0; block.messageId == 0 || block.listenerThreadId == 0; waited += 10) {
-            if (waited >= kPublishWaitMs)
+        for (DWORD waited = 0; block.messageId != kTakesNoRequests &&
+                               (block.messageId == 0 || block.listenerThreadId == 0);
+             waited += 10) {
+            if (waited >= kPublishWaitMs) {
+                trace(u"single instance: an ordinary start, the first instance published no "
+                      u"message id");
                 return InstanceRole::Only;
+            }
             Sleep(10);
         }
         MemoryBarrier();
+        if (block.messageId != kTakesNoRequests) {
+            s.mutex = opened(u"_upr_mtx", u"request mutex", mutex);
+            if (!s.mutex) {
+                trace(u"single instance: an ordinary start, %s", why);
+                return InstanceRole::Only;
+            }
+        }
         s.later = true;
         return InstanceRole::Later;
     }
 
+    // From here on the block is this start's: whatever fails leaves it marked, so that later
+    // starts end at once rather than wait for an id or run an application of their own.
+    auto takesNoRequests = [&block](const WideString& reason) {
+        block.messageId = kTakesNoRequests;
+        trace(u"single instance: an ordinary start that takes no requests, %s", reason);
+        return InstanceRole::Only;
+    };
     Shared& shared = *s.shared;
     shared.handler = std::move(handler);
-    shared.ready.reset(CreateEventW(nullptr, TRUE, FALSE, w(base + u"_upr_evt")));
+    shared.ready = opened(u"_upr_evt", u"ready event", [&security](const wchar_t* name) {
+        return CreateEventW(security.attributes(), TRUE, FALSE, name);
+    });
+    if (!shared.ready)
+        return takesNoRequests(why);
+    // Made here, so that no other process can make it before a later start does.
+    s.mutex = opened(u"_upr_mtx", u"request mutex", mutex);
+    if (!s.mutex)
+        return takesNoRequests(why);
     shared.messageId = RegisterWindowMessageW(w(base));
-    if (!shared.ready || shared.messageId == 0)
-        return InstanceRole::Only;
+    if (shared.messageId == 0)
+        return takesNoRequests(
+            Format(u"no message id can be registered (error %u)", uint32_t{GetLastError()}));
     const ScopedKernelHandle queueMade(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!queueMade)
-        return InstanceRole::Only;
+        return takesNoRequests(u"no event for the listener's start");
     s.listener = Listener{s.shared, &block, queueMade.get()};
     block.primaryProcessId = GetCurrentProcessId();
     s.listenerThread.reset(CreateThread(nullptr, 0, listenForRequests, &s.listener, 0,
                                         const_cast<DWORD*>(&block.listenerThreadId)));
     if (!s.listenerThread)
-        return InstanceRole::Only;
+        return takesNoRequests(u"the listener thread cannot be started");
     const HANDLE started[] = {queueMade.get(), s.listenerThread.get()};
     if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0)
-        return InstanceRole::Only;
+        return takesNoRequests(u"the listener thread ended at its start");
     MemoryBarrier();
     block.messageId = shared.messageId;
     s.first = true;
@@ -231,6 +274,10 @@ int32_t InstanceChannel::handOver(const unsigned char (&area)[kInstanceRequestBy
         return -1;
     Block& block = *state_->block();
     const UINT messageId = block.messageId;
+    if (messageId == kTakesNoRequests) {
+        ReportMessage(MessageId::InstanceTakesNoRequests);
+        return -1;
+    }
     MSG message;
     // The queue exists before the request leaves, or a quick reply would find no queue.
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
@@ -244,9 +291,7 @@ int32_t InstanceChannel::handOver(const unsigned char (&area)[kInstanceRequestBy
     };
 
     // One later start at a time writes the area, until the first instance has copied it.
-    const ScopedKernelHandle mutex(CreateMutexW(nullptr, FALSE, w(state_->mutexName)));
-    if (!mutex)
-        return -1;
+    const ScopedKernelHandle& mutex = state_->mutex;
     const HANDLE turn[] = {mutex.get(), process.get()};
     switch (WaitForMultipleObjects(2, turn, FALSE, kMutexWaitMs)) {
     case WAIT_OBJECT_0:

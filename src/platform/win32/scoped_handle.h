@@ -102,11 +102,21 @@ struct EventSourceTraits {
     static void close(Handle h) { DeregisterEventSource(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc (security descriptors, SID
+// strings).
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle empty() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { LocalFree(h); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
 using ScopedRegistryKey = ScopedHandle<RegistryKeyTraits>;
 using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
 using ScopedEventSource = ScopedHandle<EventSourceTraits>;
+using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
 
 } // namespace noviq::platform::win32

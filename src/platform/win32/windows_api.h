@@ -3,6 +3,9 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h: the security calls of advapi32 (object descriptors, SDDL).
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "base/basic_string.h"
 
