@@ -2,8 +2,9 @@
 // first, how a later start hands it a request (a fixed-size area of bytes) and waits for the
 // reply, and how the first instance serves each request on a thread of its own once it is
 // ready. Windows: a named shared block, a registered thread message, a named ready event and
-// a named mutex that queues later starts. Linux: an abstract Unix socket that dies with the
-// first instance, one connection per request.
+// a named mutex that queues later starts. Linux: a Unix socket (a file in the user's private
+// runtime folder, else an abstract name), one connection per request, whose end tells that the
+// first instance ended.
 #pragma once
 
 #include <cstddef>
@@ -46,13 +47,16 @@ public:
     InstanceChannel& operator=(const InstanceChannel&) = delete;
 
     // Takes this start's role among the starts of the executable at `executablePath` (by the
-    // same user). A first instance starts listening; its handler runs for every request.
+    // same user). A first instance starts listening; its handler runs for every request. A
+    // first instance that cannot be reached in bounded time (an object or name another program
+    // holds) makes an ordinary start.
     InstanceRole open(const WideString& executablePath, InstanceRequestHandler handler);
 
     // First instance: requests may be served from now on (main is about to be called).
     void signalReady();
 
-    // Later start: hands the request over and waits for its reply. Without one, the first
+    // Later start: hands the request over and waits for its reply, without limit: a request
+    // the first instance leaves unanswered waits for that instance's end. Then, the first
     // instance's exit code where the system tells it (Windows), else -1.
     int32_t handOver(const unsigned char (&area)[kInstanceRequestBytes]);
 

@@ -39,6 +39,20 @@ public:
         return received;
     }
     const fs::path& path() const { return path_; }
+    // Sends from a socket of its own until the queue takes no more: a receiver that never
+    // reads.
+    void fill() const {
+        const int sender = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+        int sent = 0;
+        while (sendto(sender, "x", 1, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address),
+                      sizeof address) == 1)
+            ++sent;
+        close(sender);
+        EXPECT_GT(sent, 0);
+    }
 
 private:
     fs::path path_;
@@ -114,6 +128,18 @@ TEST(ServiceLinux, SignalsStopTheApplication) {
     const RunResult ended = plain.runAndSignal(SIGTERM);
     EXPECT_EQ(ended.out, "main entered\nhook ran\n");
     EXPECT_EQ(ended.exitCode, 143u);
+}
+
+// A notify receiver whose queue is full loses the state reports; the service still acts on
+// SIGTERM.
+TEST(ServiceLinux, FullNotifyQueueDoesNotHoldTheStop) {
+    Daemon daemon("noviq.apps.Daemon");
+    NotifySocket notify(daemon.dir.path() / "notify");
+    notify.fill();
+    const RunResult stopped =
+        daemon.runAndSignal(SIGTERM, {"5"}, {{"NOTIFY_SOCKET", notify.path().string()}});
+    EXPECT_EQ(stopped.out, "main entered 5\nstop called\nmain stopped\nhook ran\n");
+    EXPECT_EQ(stopped.exitCode, 5u) << stopped.err;
 }
 
 TEST(ServiceLinux, FailedStartIsReportedOnceOnStandardError) {

@@ -33,7 +33,9 @@ struct StopRequest {
     int32_t signal;
 };
 
-// One datagram to $NOTIFY_SOCKET ("@name" is an abstract socket); nothing without it.
+// One datagram to $NOTIFY_SOCKET ("@name" is an abstract socket); nothing without it. Never
+// waits: a receiver whose queue is full loses the datagram rather than holding up the service
+// (the stop request above all).
 void notify(const std::string& message) {
     const char* target = std::getenv("NOTIFY_SOCKET");
     if (!target || !*target || std::strlen(target) >= sizeof(sockaddr_un::sun_path))
@@ -46,7 +48,8 @@ void notify(const std::string& message) {
     const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
-    sendto(fd, message.data(), message.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),
+    sendto(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+           reinterpret_cast<sockaddr*>(&address),
            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + std::strlen(target)));
     close(fd);
 }
@@ -96,23 +99,33 @@ const char* const* ServiceHost::serviceJvmOptions() {
     return options;
 }
 
+// Each report is decided under the lock and sent outside it, so that no thread waits for
+// another's datagram; one decided just before reportStopped may still arrive after it.
 void ServiceHost::reportReady() {
-    MutexLock hold(state_->lock);
-    if (!state_->stopped)
-        notify("READY=1\nSTATUS=Running");
+    {
+        MutexLock hold(state_->lock);
+        if (state_->stopped)
+            return;
+    }
+    notify("READY=1\nSTATUS=Running");
 }
 
 void ServiceHost::reportStopPending() {
-    MutexLock hold(state_->lock);
-    if (!state_->stopped)
-        notify("STOPPING=1\nSTATUS=Stopping");
+    {
+        MutexLock hold(state_->lock);
+        if (state_->stopped)
+            return;
+    }
+    notify("STOPPING=1\nSTATUS=Stopping");
 }
 
 void ServiceHost::reportStopped(int32_t status) {
-    MutexLock hold(state_->lock);
-    if (state_->stopped)
-        return;
-    state_->stopped = true;
+    {
+        MutexLock hold(state_->lock);
+        if (state_->stopped)
+            return;
+        state_->stopped = true;
+    }
     notify("STATUS=Stopped with exit status " + std::to_string(status));
 }
 
