@@ -4,6 +4,7 @@
 
 #include "common/messages.h"
 #include "common/path_utils.h"
+#include "platform/opened_files.h"
 
 namespace noviq {
 
@@ -65,14 +66,48 @@ jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list) {
     return array;
 }
 
-jobject openPrintStream(JNIEnv* env, const WideString& path) {
-    createParentFolders(path);
-    jstring fileName = newJavaString(env, path);
-    if (!fileName)
+namespace {
+
+// A FileOutputStream over a file the launcher opened: java.io.FileDescriptor's field takes
+// the descriptor (JNI may set a private field), and the stream owns it from then on.
+jobject streamOverOpenedFile(JNIEnv* env, const WideString& path) {
+    WideString refused;
+    const std::optional<int64_t> opened = platform::openStreamFile(path, refused);
+    if (!opened) {
+        ReportError(LoadMessage(MessageId::StreamFileRefused), path, refused);
         return nullptr;
-    // FileOutputStream(String) creates the file, or empties it when it exists.
-    jobject fileStream =
-        newJavaObject(env, "java/io/FileOutputStream", "(Ljava/lang/String;)V", fileName);
+    }
+    jobject descriptor = newJavaObject(env, "java/io/FileDescriptor", "()V");
+    jclass descriptorClass = descriptor ? env->GetObjectClass(descriptor) : nullptr;
+    jfieldID field = descriptorClass
+                         ? env->GetFieldID(descriptorClass, platform::kFileDescriptorField,
+                                           platform::kFileDescriptorFieldType)
+                         : nullptr;
+    if (!field)
+        return nullptr;
+    if (platform::kFileDescriptorFieldType[0] == 'J')
+        env->SetLongField(descriptor, field, static_cast<jlong>(*opened));
+    else
+        env->SetIntField(descriptor, field, static_cast<jint>(*opened));
+    return newJavaObject(env, "java/io/FileOutputStream", "(Ljava/io/FileDescriptor;)V",
+                         descriptor);
+}
+
+} // namespace
+
+jobject openPrintStream(JNIEnv* env, const WideString& path, bool openedHere) {
+    createParentFolders(path);
+    jobject fileStream = nullptr;
+    if (openedHere) {
+        fileStream = streamOverOpenedFile(env, path);
+    } else {
+        jstring fileName = newJavaString(env, path);
+        if (!fileName)
+            return nullptr;
+        // FileOutputStream(String) creates the file, or empties it when it exists.
+        fileStream =
+            newJavaObject(env, "java/io/FileOutputStream", "(Ljava/lang/String;)V", fileName);
+    }
     if (!fileStream)
         return nullptr;
     return newJavaObject(env, "java/io/PrintStream", "(Ljava/io/OutputStream;)V", fileStream);

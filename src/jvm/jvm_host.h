@@ -30,7 +30,10 @@ jobjectArray newJavaStringArray(JNIEnv* env, const StringList& list);
 
 // A java.io.PrintStream writing to the file at path (folders created, file emptied); null
 // when any step fails (a Java exception may then be pending).
-jobject openPrintStream(JNIEnv* env, const WideString& path);
+// With `openedHere` the launcher opens the file itself, never through a link in its last
+// component, and the stream takes over the opened file; one refused is reported (nothing is
+// pending then).
+jobject openPrintStream(JNIEnv* env, const WideString& path, bool openedHere);
 
 // Makes the stream Java's standard output (setterName "setOut") or standard error
 // ("setErr"). False when the call fails.

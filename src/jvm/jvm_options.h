@@ -32,6 +32,9 @@ struct JvmOptions {
     WideString outputFile;    // expanded; empty: the JVM's own stream
     WideString errorFile;
     StringList extraArguments; // passed to main after the command line's
+    // The launcher opens the stream files itself, never through a link, and hands the JVM the
+    // opened file: an elevated start, whose user may have put a link where the file goes.
+    bool streamFilesOpenedHere = false;
 };
 
 // Publishes the runtime's variables, then rebuilds the program search path from "System

@@ -171,7 +171,7 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
     // A stream that cannot be redirected stays the JVM's own; the run goes on.
     jobject output = nullptr;
     if (!jvmOptions.outputFile.isEmpty()) {
-        output = openPrintStream(jni, jvmOptions.outputFile);
+        output = openPrintStream(jni, jvmOptions.outputFile, jvmOptions.streamFilesOpenedHere);
         if (!output || !setSystemStream(jni, "setOut", output))
             describePendingException(jni);
     }
@@ -181,7 +181,9 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
         const bool sameFile =
             output && (jvmOptions.errorFile == jvmOptions.outputFile ||
                        platform::isSameFile(jvmOptions.outputFile, jvmOptions.errorFile));
-        jobject error = sameFile ? output : openPrintStream(jni, jvmOptions.errorFile);
+        jobject error =
+            sameFile ? output
+                     : openPrintStream(jni, jvmOptions.errorFile, jvmOptions.streamFilesOpenedHere);
         if (!error || !setSystemStream(jni, "setErr", error))
             describePendingException(jni);
     }

@@ -168,6 +168,7 @@ int32_t Launcher::runJava(const StringList& startParameters,
         buildJvmOptions(jvmSettings, context_->executablePath, libraryPathOption);
     if (!options)
         return -1; // without a class path the JVM would load classes from the current folder
+    options->streamFilesOpenedHere = context_->elevated;
     if (!extraJvmOptions.isEmpty()) {
         NarrowStringList all = extraJvmOptions;
         for (const NarrowString& option : options->options)

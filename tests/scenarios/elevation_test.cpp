@@ -1,6 +1,7 @@
-// What a root start of the Linux launcher does not take from the user's own files and
-// environment, which another user (here uid 65534, through setpriv) can write: the same start
-// made by that user still takes them.
+// What an elevated start does not take from what its user's other programs can write: the
+// user's own files and environment. Linux: a root start, against the same start made by
+// another user (uid 65534, through setpriv); Windows: a start under Wine, against the same
+// start with the linked, non-elevated token.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -78,6 +79,91 @@ TEST(ElevationLinux, RootTakesNothingAUserCanWrite) {
                 EXPECT_NE(output.find(c.root), std::string::npos) << output;
             }
         }
+    }
+}
+
+// Root writes a file the user names only where the user cannot have put a link or a file of
+// theirs: the trace only as a new file in a folder of root's alone, a Java stream never
+// through a link. Every trace line stays one line, whatever the names it holds.
+TEST(ElevationLinux, RootWritesNoFileThroughTheUsersLinks) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root: the files of another user";
+    const struct {
+        const char* name;
+        std::string trace;   // NOVIQ_TRACE, under the scenario folder
+        std::string streams; // [Application] keys
+        bool traced;         // the trace file holds the trace
+        std::string out;     // a part of the output
+    } cases[] = {
+        {"a new trace file in root's own folder", "root/trace.txt", "", true, "Hello\n"},
+        {"an existing trace file", "root/existing.txt", "", false,
+         "NOVIQ_TRACE file %DIR%/root/existing.txt refused (it exists already)"},
+        {"a trace file in the user's folder", "user/trace.txt", "", false,
+         "refused (its folder is no folder that only this user can write)"},
+        {"an output file that is the user's link", "root/trace.txt",
+         "Output File=%DIR%/user/out.txt\n", true,
+         "Error: The file %DIR%/user/out.txt is not used for the Java stream: it is a symbolic "
+         "link. \nHello\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScenarioDir dir;
+        // A line break in the executable's folder name would split a trace line in two.
+        const fs::path exe = dir.copy(launcherBinary(Build::Linux), "root/a\nb/app");
+        dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "root/a\nb/apps.jar");
+        dir.write("root/a\nb/app.ini", "[Java Runtime Environment]\nJRE Path=" + kJdk +
+                                           "\nMain Class=noviq.apps.Hello\n[Class Path]\n"
+                                           "Class Path=apps.jar\n[Application]\n" +
+                                           replaceAll(c.streams, "%DIR%", dir.path().string()));
+        dir.write("root/existing.txt", "");
+        const fs::path secret = dir.write("root/secret", "root's alone\n");
+        fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+        fs::create_directories(dir.path() / "user");
+        fs::create_symlink(secret, dir.path() / "user/out.txt");
+        lchown((dir.path() / "user").c_str(), 65534, 65534);
+        lchown((dir.path() / "user/out.txt").c_str(), 65534, 65534);
+
+        RunOptions options;
+        options.env = {{"NOVIQ_TRACE", (dir.path() / c.trace).string()}};
+        const RunResult result = run(Build::Linux, exe, options);
+        EXPECT_NE((result.out + result.err).find(replaceAll(c.out, "%DIR%", dir.path().string())),
+                  std::string::npos)
+            << result.out << result.err;
+        EXPECT_EQ(readFile(secret), "root's alone\n");
+        const std::string trace = readFile(dir.path() / c.trace);
+        EXPECT_EQ(trace.find("start: ") != std::string::npos, c.traced) << trace;
+        if (c.traced) {
+            EXPECT_NE(trace.find("a\\nb"), std::string::npos) << trace;
+            EXPECT_EQ(trace.find("a\nb"), std::string::npos) << trace;
+        }
+    }
+}
+
+// Windows: an elevated start (every start under Wine) writes its trace to no file of a folder
+// its user can write, Wine's included (it reports every folder as the user's); the same
+// start with the linked token, not elevated, does.
+TEST(ElevationWine, TheTraceGoesToAFileOnlyWhereTheUserCannotWrite) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    for (const bool elevated : {true, false}) {
+        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        dir.write("lib/a.jar", "");
+        dir.write("tool.ini", "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
+                              "[Class Path]\nClass Path=\\lib\\a.jar\n");
+        RunOptions options;
+        options.notElevated = !elevated;
+        options.env = {{"WINRUN_SET_NOVIQ_TRACE", toWindowsPath(dir.path() / "trace.txt")}};
+        const RunResult result = run(Build::Windows, exe, options);
+        EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+        EXPECT_EQ(result.err.find("refused (its folder is not owned by SYSTEM, Administrators or "
+                                  "TrustedInstaller): the trace goes to standard error") !=
+                      std::string::npos,
+                  elevated)
+            << result.err;
+        EXPECT_EQ(readFile(dir.path() / "trace.txt").find("start: ") != std::string::npos,
+                  !elevated);
     }
 }
 

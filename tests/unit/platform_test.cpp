@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/opened_files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -46,6 +47,31 @@ TEST(DirectorySearch, OnlyStarAndQuestionMarkAreWildcards) {
     // Folder entries match like files, "." and ".." included.
     const Names all = search(folder.path(), u"*");
     EXPECT_NE(std::find(all.begin(), all.end(), u".."), all.end());
+}
+
+// The files an elevated start writes itself: a stream file is emptied and handed over, a
+// folder is refused; the trace file is appended to, and a "new file" rule refuses one that
+// exists.
+TEST(OpenedFiles, StreamFilesAreEmptiedTraceFilesAppended) {
+    test::TempFolder folder;
+    const std::filesystem::path file = folder.path() / "out.txt";
+    std::ofstream(file) << "old content";
+    WideString refused;
+    EXPECT_TRUE(platform::openStreamFile(test::wide(file), refused)) << narrow(refused).c_str();
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);
+    EXPECT_FALSE(platform::openStreamFile(test::wide(folder.path()), refused));
+    EXPECT_FALSE(refused.isEmpty());
+
+    std::ofstream(file, std::ios::binary) << "kept\n";
+    {
+        platform::AppendingFile trace;
+        EXPECT_TRUE(trace.open(test::wide(file), platform::OpenRule::ExistingOrNew).isEmpty());
+        EXPECT_TRUE(trace.append("added\n", 6));
+        EXPECT_FALSE(
+            trace.open(test::wide(file), platform::OpenRule::NewInProtectedFolder).isEmpty());
+    }
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept\nadded\n");
 }
 
 TEST(Environment, EmptyVariableIsSetNotMissing) {
