@@ -3,11 +3,12 @@
 // Two kinds of writers: this user (the per-user cache), and administrators (what an elevated
 // start uses, since any program of its user could have written the per-user cache).
 // Linux: every folder from the root given (for administrators from /) down to the file,
-// and the file, belong to the effective uid (root), are no link and are writable by no one
-// else; folders are made 0700. Windows: this user's folders are the profile's and are not
-// checked; administrators' folders below the root are owned by SYSTEM or Administrators and
-// made with a protected DACL of SYSTEM and Administrators full control (inherited by what is
-// made in them), and no other account may change a folder or file.
+// and the file, belong to the effective uid (root), are writable by no one else and are no
+// link (the user's cache folder itself may be one: what it names is checked); folders are
+// made 0700. Windows: this user's folders are the profile's and are not checked;
+// administrators' folders below the root are owned by SYSTEM or Administrators and made with
+// a protected DACL of SYSTEM and Administrators full control (inherited by what is made in
+// them), no other account may change a folder or file, and none of them is a reparse point.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Linux: folders and files of the effective uid alone. A folder someone else owns or may
 // write could have its entries renamed or replaced, so every folder on the way counts, and
-// the check is made with lstat so that a link never stands in for one.
+// below the cache folder the check is made with lstat so that a link never stands in for one.
 #include "platform/protected_folders.h"
 
 #include <cerrno>
@@ -44,10 +44,11 @@ std::vector<std::string> chainOf(const WideString& root, const WideString& path,
     }
 }
 
-std::optional<WideString> whyNotOwn(const std::string& path) {
+// With `followLink`, a link is judged by what it names.
+std::optional<WideString> whyNotOwn(const std::string& path, bool followLink) {
     const WideString name = widen(path.c_str());
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0)
+    if ((followLink ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0)
         return Format(u"%s cannot be examined (error %u)", name, static_cast<uint32_t>(errno));
     if (S_ISLNK(st.st_mode))
         return Format(u"%s is a link", name);
@@ -85,8 +86,11 @@ std::optional<WideString> whyNotPrivate(const WideString& root, const WideString
     const std::vector<std::string> chain = chainOf(root, path, writers);
     if (chain.empty())
         return Format(u"%s is not below %s", path, root);
-    for (const std::string& each : chain)
-        if (std::optional<WideString> why = whyNotOwn(each))
+    // The user's own cache folder may be a link of the user's (its folder is not checked
+    // either); below it, and for root everywhere, a link could be re-pointed after the check.
+    for (size_t i = 0; i < chain.size(); ++i)
+        if (std::optional<WideString> why =
+                whyNotOwn(chain[i], i == 0 && writers == FolderWriters::ThisUser))
             return why;
     return std::nullopt;
 }
