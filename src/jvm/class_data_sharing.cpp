@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
+#include "platform/protected_folders.h"
 #include "platform/runtime_folders.h"
 
 namespace noviq {
@@ -140,7 +141,8 @@ std::optional<WideString> reasonToGoWithout(const ClassDataSharingInputs& in,
         return Format(u"the runtime's version %s is before %d", in.runtimeVersion.format(),
                       kFirstDynamicArchiveVersion);
     if (in.cacheFolder.isEmpty() || !isAbsolutePath(in.cacheFolder))
-        return WideString(u"there is no per-user cache folder");
+        return WideString(in.elevated ? u"there is no folder that only administrators can write"
+                                      : u"there is no per-user cache folder");
     // Without a default archive to build on, JDK 17 refuses a dump at the JVM's start.
     const WideString libraryFolder = withTrailingSeparator(withoutLastComponent(in.jvmLibraryPath));
     for (const char16_t* base : {u"classes.jsa", u"classes_nocoops.jsa"})
@@ -229,23 +231,42 @@ NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
         return {};
     }
 
+    // An archive injects classes: whoever could write it, or rename anything on the way to
+    // it, decides what runs. An elevated start's are the administrators' (the per-user cache
+    // is any program's of its user).
+    const platform::FolderWriters writers =
+        in.elevated ? platform::FolderWriters::Administrators : platform::FolderWriters::ThisUser;
+    if (const uint32_t error = platform::createPrivateFolders(in.cacheFolder, folder_, writers)) {
+        trace(u"class data sharing: none, %s cannot be created (error %u)", folder_, error);
+        return {};
+    }
+    if (const std::optional<WideString> why =
+            platform::whyNotPrivate(in.cacheFolder, folder_, writers)) {
+        trace(u"class data sharing: none, %s", *why);
+        return {};
+    }
+
     NarrowStringList options;
     options.add(NarrowString(kQuietOption));
     const std::optional<platform::FileStamp> stamp = platform::regularFileStamp(archive_);
     if (stamp && platform::readFileStart(record_, 64) == recordText(*stamp)) {
-        trace(u"class data sharing: uses %s", archive_);
-        options.add(narrow(u"-XX:SharedArchiveFile=" + archive_));
-        return options;
+        std::optional<WideString> why = platform::whyNotPrivate(in.cacheFolder, archive_, writers);
+        if (!why)
+            why = platform::whyNotPrivate(in.cacheFolder, record_, writers);
+        if (!why) {
+            trace(u"class data sharing: uses %s", archive_);
+            options.add(narrow(u"-XX:SharedArchiveFile=" + archive_));
+            return options;
+        }
+        // The dump below replaces it.
+        trace(u"class data sharing: %s is not used, %s", archive_, *why);
     }
 
     // The JVM reports a file it cannot create only after main, and ends with 1: the file is
     // made here first. A name of this process's own is never another start's dump.
     const WideString dumpTo = name + u"." + decimalUnsigned(platform::currentProcessId()) + u".tmp";
     platform::removeFile(dumpTo);
-    uint32_t error = createParentFolders(dumpTo);
-    if (error == 0)
-        error = platform::createNewFile(dumpTo);
-    if (error != 0) {
+    if (const uint32_t error = platform::createNewFile(dumpTo)) {
         trace(u"class data sharing: none, %s cannot be created (error %u)", dumpTo, error);
         return {};
     }

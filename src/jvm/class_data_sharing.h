@@ -1,9 +1,11 @@
 // Class data sharing with one archive per application and runtime, kept in the per-user
-// cache folder: whether a start uses the archive, dumps it, or goes without, and the
-// completion of a dump once the JVM is gone. The JVM does not protect a start from a bad
-// archive (JDK 17 faults on a truncated one; a class folder on the class path or an archive
-// it cannot write ends the process with 1 after main), so the launcher hands it only
-// archives it saw completed, and asks for a dump only where the dump cannot fail.
+// cache folder (an elevated start: in a machine-wide one only administrators can write):
+// whether a start uses the archive, dumps it, or goes without, and the completion of a dump
+// once the JVM is gone. An archive anyone else could have written is never used. The JVM
+// does not protect a start from a bad archive (JDK 17 faults on a truncated one; a class
+// folder on the class path or an archive it cannot write ends the process with 1 after
+// main), so the launcher hands it only archives it saw completed, and asks for a dump only
+// where the dump cannot fail.
 #pragma once
 
 #include "base/basic_string.h"
@@ -15,7 +17,10 @@ namespace noviq {
 
 // What one start's decision is made from.
 struct ClassDataSharingInputs {
-    WideString cacheFolder; // the per-user cache folder; empty: there is none
+    // The folder under which noviq/cds holds the archives: the per-user cache folder, or for
+    // an elevated start the machine-wide one; empty: there is none.
+    WideString cacheFolder;
+    bool elevated = false; // only what administrators alone can write is used
     WideString applicationPath;
     WideString jvmLibraryPath;
     WideString runtimeHome;

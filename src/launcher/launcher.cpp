@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/protected_folders.h"
 
 namespace noviq {
 
@@ -218,7 +219,10 @@ int32_t Launcher::runJava(const StringList& startParameters,
 
 void Launcher::addClassDataSharing(JvmOptions& options) {
     ClassDataSharingInputs inputs;
-    inputs.cacheFolder = platform::perUserCacheFolder();
+    // Any program of the user could have written the per-user cache.
+    inputs.elevated = context_->elevated;
+    inputs.cacheFolder =
+        context_->elevated ? platform::protectedCacheRoot() : platform::perUserCacheFolder();
     inputs.applicationPath = context_->executablePath;
     inputs.jvmLibraryPath = runtime_->jvmLibraryPath;
     inputs.runtimeHome = runtime_->homeFolder;

@@ -1,10 +1,14 @@
 // "Class Data Sharing=auto" with the real JDKs: a start dumps the archive, later starts use
-// it, and no fault of the archive or its folder changes what the application prints or how
-// it ends. JDK 17 always; Temurin 25 as well where this machine has it.
+// it, no fault of the archive or its folder changes what the application prints or how it
+// ends, and nothing someone else could have written is used (root keeps its archives in
+// /var/cache/noviq/cds). JDK 17 always; Temurin 25 as well where this machine has it. When
+// the tests run as root, the per-user starts run as uid 65534 (a root start is elevated).
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <signal.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -30,6 +34,7 @@ public:
         tool_ = dir_.copy(launcherBinary(Build::Linux), "app/tool");
         dir_.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
         fs::create_directory(dir_.path() / "cache");
+        dir_.giveToUnprivilegedUser();
     }
 
     void configure(bool sharing) const {
@@ -39,14 +44,14 @@ public:
                                        "[Class Path]\nClass Path=apps.jar\n");
     }
     // A run with the key on or off. `env` adds to, or replaces, the cache folder variable.
-    // With `unprivileged`, permissions bind the launcher even when the tests run as root.
+    // A run as root is elevated; the others run as uid 65534 when the tests run as root.
     RunResult run(bool sharing, std::vector<std::pair<std::string, std::string>> env = {},
-                  bool unprivileged = false, const std::function<void(int)>& started = {}) const {
+                  bool asRoot = false, const std::function<void(int)>& started = {}) const {
         configure(sharing);
-        return runAsConfigured(env, unprivileged, started);
+        return runAsConfigured(env, asRoot, started);
     }
     RunResult runAsConfigured(std::vector<std::pair<std::string, std::string>> env = {},
-                              bool unprivileged = false,
+                              bool asRoot = false,
                               const std::function<void(int)>& started = {}) const {
         fs::remove(tracePath());
         RunOptions options;
@@ -55,8 +60,8 @@ public:
         options.env.insert(options.env.end(), env.begin(), env.end());
         options.started = started;
         options.workingDirectory = tool_.parent_path();
-        if (unprivileged && geteuid() == 0) {
-            options.args = {"--bounding-set=-dac_override,-dac_read_search,-fowner", "--",
+        if (geteuid() == 0 && !asRoot) {
+            options.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
                             tool_.string()};
             return test::run(Build::Linux, "/usr/bin/setpriv", options);
         }
@@ -145,8 +150,7 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
         const char* name;
         Prepare prepare;
         std::string traced; // what the trace must say about the faulty start
-        std::vector<std::pair<std::string, std::string>> env = {};
-        bool unprivileged = false;
+        bool dumps = true;  // the faulty start dumps a new archive, which the next one uses
     } cases[] = {
         // JDK 17 dies with SIGBUS on a truncated archive.
         {"truncated archive", afterADump([](const CdsApplication& app) {
@@ -165,35 +169,33 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
         {"unwritable cache folder",
          [](const CdsApplication& app) {
              fs::create_directories(app.archiveFolder());
+             app.dir().giveToUnprivilegedUser();
              fs::permissions(app.archiveFolder(), fs::perms::owner_read | fs::perms::owner_exec);
          },
-         "cannot be created",
-         {},
-         true},
+         "cannot be created", false},
         {"read-only home",
          [](const CdsApplication& app) {
              fs::create_directory(app.dir().path() / "home");
+             app.dir().giveToUnprivilegedUser();
              fs::permissions(app.dir().path() / "home",
                              fs::perms::owner_read | fs::perms::owner_exec);
          },
-         "cannot be created",
-         {},
-         true},
+         "cannot be created", false},
     };
     for (const std::string& jdk : jdks()) {
         for (const auto& c : cases) {
             SCOPED_TRACE(jdk + ": " + c.name);
             CdsApplication app(jdk, "noviq.apps.Throws");
-            std::vector<std::pair<std::string, std::string>> env = c.env;
+            std::vector<std::pair<std::string, std::string>> env;
             if (std::string(c.name) == "read-only home")
                 env = {{"XDG_CACHE_HOME", ""}, {"HOME", (app.dir().path() / "home").string()}};
-            const RunResult without = app.run(false, env, c.unprivileged);
+            const RunResult without = app.run(false, env);
             c.prepare(app);
             const std::vector<fs::path> before = app.files(".jsa");
-            expectSameRun(app.run(true, env, c.unprivileged), without);
+            expectSameRun(app.run(true, env), without);
             EXPECT_EQ(countOf(app.trace(), c.traced), 1u) << app.trace();
             EXPECT_EQ(countOf(app.trace(), kUses), 0u) << app.trace();
-            if (!c.unprivileged) {
+            if (c.dumps) {
                 app.expectOneCompletedArchive();
                 if (std::string(c.name) == "stale archive") {
                     EXPECT_NE(app.files(".jsa"), before);
@@ -260,6 +262,127 @@ TEST(CdsLinux, StartKilledDuringTheDump) {
         expectSameRun(app.run(true), without);
         EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
     }
+}
+
+// What someone else could have written: a start goes without, or dumps a new archive over a
+// file it does not take, and the run is as without the key. Another uid needs root to plant.
+TEST(CdsLinux, NothingSomeoneElseCouldWriteIsUsed) {
+    using Change = std::function<void(const CdsApplication&)>;
+    const auto chmodAdd = [](const std::string& relative, fs::perms perms) -> Change {
+        return [=](const CdsApplication& app) {
+            const fs::path target =
+                relative.empty() ? app.files(".jsa")[0] : app.dir().path() / "cache" / relative;
+            fs::permissions(target, perms, fs::perm_options::add);
+        };
+    };
+    const auto chown = [](const std::string& relative) -> Change {
+        return [=](const CdsApplication& app) {
+            const fs::path target =
+                relative.empty() ? app.files(".done")[0] : app.dir().path() / "cache" / relative;
+            ASSERT_EQ(lchown(target.c_str(), 12345, 12345), 0);
+            // Readable, as another user would leave it for the start to take.
+            fs::permissions(target,
+                            fs::is_directory(target)
+                                ? fs::perms::others_read | fs::perms::others_exec
+                                : fs::perms::others_read,
+                            fs::perm_options::add);
+        };
+    };
+    const struct {
+        const char* name;
+        bool needsRoot;
+        Change change;
+        std::string traced;
+        bool dumps; // the archive alone is not taken: a new dump replaces it
+    } cases[] = {
+        {"group-writable cache root", false, chmodAdd(".", fs::perms::group_write),
+         "/cache can be written by its group or others", false},
+        {"world-writable archive folder", false, chmodAdd("noviq/cds", fs::perms::others_write),
+         "/cache/noviq/cds can be written by its group or others", false},
+        {"world-writable archive", false, chmodAdd("", fs::perms::others_write),
+         ".jsa can be written by its group or others", true},
+        {"archive folder replaced by a link", false,
+         [](const CdsApplication& app) {
+             fs::rename(app.archiveFolder(), app.dir().path() / "cache/elsewhere");
+             fs::create_directory_symlink("../elsewhere", app.archiveFolder());
+         },
+         "/cache/noviq/cds is a link", false},
+        {"folder of another uid", true, chown("noviq"), "/cache/noviq belongs to uid 12345", false},
+        {"record of another uid", true, chown(""), ".done belongs to uid 12345", true},
+    };
+    std::string skipped;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsRoot && geteuid() != 0) {
+            skipped += std::string(skipped.empty() ? "" : ", ") + c.name;
+            continue;
+        }
+        CdsApplication app(jdks()[0], "noviq.apps.Hello");
+        const RunResult without = app.run(false);
+        app.run(true);
+        ASSERT_EQ(app.files(".done").size(), 1u) << app.trace();
+        c.change(app);
+        expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), c.traced), 1u) << app.trace();
+        EXPECT_EQ(countOf(app.trace(), kUses), 0u) << app.trace();
+        EXPECT_EQ(countOf(app.trace(), kDumps), c.dumps ? 1u : 0u) << app.trace();
+    }
+    if (!skipped.empty())
+        GTEST_SKIP() << "the other rows passed; planting another uid's file needs root: "
+                     << skipped;
+}
+
+// The files of /var/cache/noviq/cds that a test made go when it ends; what was there stays.
+class MachineCacheCleanup {
+public:
+    MachineCacheCleanup() : before_(list()) {}
+    ~MachineCacheCleanup() {
+        for (const fs::path& file : list())
+            if (!before_.contains(file))
+                fs::remove(file);
+    }
+
+private:
+    static std::set<fs::path> list() {
+        std::set<fs::path> files;
+        std::error_code error;
+        for (fs::directory_iterator it(kMachineFolder, error), end; !error && it != end;
+             it.increment(error))
+            files.insert(it->path());
+        return files;
+    }
+    static constexpr const char* kMachineFolder = "/var/cache/noviq/cds";
+    std::set<fs::path> before_;
+};
+
+// Root does not take the user's archive (dumped by that user from the same jar) from the
+// cache its environment names, and keeps its own in the folder only root can write.
+TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root: a root start beside another user's archive";
+    const MachineCacheCleanup cleanup;
+    CdsApplication app(jdks()[0], "noviq.apps.Hello");
+    const RunResult without = app.run(false);
+    app.run(true);
+    app.run(true);
+    ASSERT_EQ(countOf(app.trace(), kUses), 1u) << app.trace(); // the user's start takes it
+    // Root's trace goes to standard error: an elevated start need not write a user's file.
+    const auto runAsRoot = [&] {
+        const RunResult result = app.run(true, {{"NOVIQ_TRACE", "1"}}, true);
+        EXPECT_EQ(result.out, without.out);
+        EXPECT_EQ(result.exitCode, without.exitCode);
+        return result.err;
+    };
+    const std::string machineFolder = "/var/cache/noviq/cds/";
+    std::string trace = runAsRoot();
+    EXPECT_EQ(countOf(trace, kUses), 0u) << trace;
+    EXPECT_EQ(countOf(trace, std::string(kDumps) + " " + machineFolder), 1u) << trace;
+    trace = runAsRoot();
+    EXPECT_EQ(countOf(trace, std::string(kUses) + " " + machineFolder), 1u) << trace;
+    struct stat folder {};
+    ASSERT_EQ(lstat(machineFolder.c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_uid, 0u);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
 }
 
 } // namespace

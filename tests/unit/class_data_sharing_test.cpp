@@ -164,5 +164,20 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     EXPECT_EQ(std::distance(begin(files), end(files)), 2); // the archive and its record
 }
 
+// An elevated start takes no folder that someone else made first below the machine-wide
+// root (ProgramData lets any user make folders, and own them). Wine keeps no descriptor it
+// is given for a file (it derives owner and DACL from the Unix owner and mode), so the
+// launcher's own folders, trusted on Windows, cannot be shown here. Linux root's folders are
+// shown by the scenario tests.
+TEST(ClassDataSharing, ElevatedStartsTakeNoFolderSomeoneElseMade) {
+    if (platform::kPathSeparator == u'/')
+        GTEST_SKIP() << "Linux: root's archive folders are shown by the scenario tests";
+    Installation installation;
+    installation.inputs.elevated = true;
+    std::filesystem::create_directories(installation.folder.path() / "cache/noviq/cds");
+    ClassDataSharing sharing;
+    EXPECT_TRUE(sharing.prepare(installation.inputs).isEmpty());
+}
+
 } // namespace
 } // namespace noviq
