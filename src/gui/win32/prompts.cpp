@@ -74,8 +74,9 @@ private:
 
     void browse() {
         // The browser's own message loop also dispatches what was meant for this dialog (a
-        // click or key queued on Browse before the browser took the focus): a second
-        // browser would open over the first, and the first one's answer would come last.
+        // click or key queued on Browse before the browser took the focus): a second browser
+        // would open inside this call, and once the user had answered it the first one
+        // would still be open, its answer overwriting the folder chosen.
         if (browsing_)
             return;
         const WideString title = LoadMessage(MessageId::BrowseForJreFolder);
