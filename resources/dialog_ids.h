@@ -13,6 +13,7 @@
 #define NOVIQ_ERROR_ICON 204
 #define NOVIQ_DOWNLOAD_LINK 205
 #define NOVIQ_BROWSE_HINT 206
+#define NOVIQ_DOWNLOAD_COPYABLE 207
 
 /* "Java Exception" (its icon is NOVIQ_ERROR_ICON too) */
 #define NOVIQ_TRACE_EDIT 208
@@ -23,6 +24,6 @@
 
 /* Where the link of "JRE Not Found" leads; it is also the link's text. The terminal form
    prints message 243, which holds the same address. */
-#define NOVIQ_DOWNLOAD_ADDRESS "http://java.com/"
+#define NOVIQ_DOWNLOAD_ADDRESS "https://java.com/"
 
 #endif

@@ -93,7 +93,7 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
     const TerminalRun cancelled = runOnTerminal(tool, {{prompt, ""}}, env);
     EXPECT_NE(
         cancelled.screen.find("The Java Runtime Environment (JRE) was not found. Please  download "
-                              "and install a JRE (minimum version 11.0) from: http://java.com/\n"),
+                              "and install a JRE (minimum version 11.0) from: https://java.com/\n"),
         std::string::npos)
         << cancelled.screen;
     EXPECT_EQ(cancelled.exitCode, 255);

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -36,12 +37,13 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 // The launcher `exe` run by the driver with `steps`; the driver's report, which ends with the
-// launcher's exit code. The output of the run is the launcher's.
+// launcher's exit code. The output of the run is the launcher's. Elevated unless told.
 std::vector<std::string> drive(const fs::path& exe, const std::vector<std::string>& steps,
-                               RunResult* result = nullptr) {
+                               RunResult* result = nullptr, bool notElevated = false) {
     const fs::path report = exe.parent_path() / "report.txt";
     RunOptions options;
     options.visibleDesktop = true;
+    options.notElevated = notElevated;
     options.workingDirectory = exe.parent_path();
     options.args = {toWindowsPath(report)};
     options.args.insert(options.args.end(), steps.begin(), steps.end());
@@ -67,26 +69,52 @@ std::string regString(const std::string& text) {
     return "\"" + replaceAll(replaceAll(text, "\\", "\\\\"), "\"", "\\\"") + "\"";
 }
 
-TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
-    NOVIQ_SKIP_WITHOUT_WINE();
-    prepareDesktop();
+// The runtime-not-found case: tool.exe in app\, a client and a server runtime beside it, and
+// the settings with %TYPE% for a JVM Type line.
+struct NotFoundScenario {
     ScenarioDir dir;
-    const fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/tool.exe");
-    dir.write("app/lib/a.jar", "");
-    const fs::path client = dir.path() / "client", server = dir.path() / "server";
-    dir.copy(windowsFixture("scripted_jvm.dll"), "client/bin/client/jvm.dll");
-    dir.copy(windowsFixture("scripted_jvm.dll"), "server/bin/server/jvm.dll");
-    const fs::path record = dir.path() / "record.txt", opened = dir.path() / "opened.txt";
-    const std::string settings =
+    fs::path exe = dir.copy(launcherBinary(Build::Windows), "app/tool.exe");
+    fs::path client = dir.path() / "client", server = dir.path() / "server";
+    fs::path record = dir.path() / "record.txt";
+    std::string settings =
         "[Java Runtime Environment]\nMain Class=noviq.Main\nMinimum Version=1.6\n%TYPE%"
         "Virtual Machine Parameters=-Dscripted.record=" +
         toWindowsPath(record) +
         "\n[Class Path]\nClass Path=\\lib\\a.jar\n"
         "[Product Information]\nProduct Name=Noviq Dialog Test\nProduct Code=2.0\n";
-    // The link opens with the shell's handler of http, here a recorder; Wine 8 reads protocol
-    // handlers from HKEY_LOCAL_MACHINE only. The link colour comes from the user's settings.
+    std::string appData = "--set=APPDATA=" + toWindowsPath(dir.path() / "appdata");
+
+    explicit NotFoundScenario(const std::string& type) {
+        dir.write("app/lib/a.jar", "");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "client/bin/client/jvm.dll");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "server/bin/server/jvm.dll");
+        dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", type));
+    }
+    // The start went on with the library of `folder`, which is remembered where only
+    // administrators can write: the start is elevated, as every start under Wine.
+    void expectStartedWith(const fs::path& folder, const std::string& library) const {
+        EXPECT_EQ(countOf(readFile(record), "main noviq/Main"), 1u);
+        EXPECT_EQ(
+            countOf(readFile(record), "env NOVIQ_JVM_PATH=" + toWindowsPath(folder / library)), 1u);
+        const std::string remembered = "HKLM\\Software\\Noviq Dialog Test\\2.0\\tool";
+        EXPECT_NE(runWineProgram({"reg", "query", remembered, "/v", "JRE Path", "/reg:64"})
+                      .out.find(toWindowsPath(folder) + "\\"),
+                  std::string::npos);
+        EXPECT_FALSE(fs::exists(dir.path() / "appdata"));
+        runWineProgram({"reg", "delete", remembered, "/f", "/reg:64"});
+    }
+};
+
+TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    prepareDesktop();
+    NotFoundScenario s("JVM Type=server\n");
+    const fs::path opened = s.dir.path() / "opened.txt";
+    // The link opens with the shell's handler of https, here a recorder that names the program
+    // that started it; Wine 8 reads protocol handlers from HKEY_LOCAL_MACHINE only. The link
+    // colour comes from the user's settings.
     const std::string handler =
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\http\\shell\\open\\command]\n@=";
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\https\\shell\\open\\command]\n@=";
     const std::string colours =
         "\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Settings]\n"
         "\"Anchor Color\"=";
@@ -95,53 +123,123 @@ TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
                              toWindowsPath(opened) + " \"%1\"") +
                    colours + regString("255,0,0") + "\n");
 
-    const std::string appData = "--set=APPDATA=" + toWindowsPath(dir.path() / "appdata");
     const std::string notFound =
         "text 203: The Java Runtime Environment (JRE) was not found. Please  download and "
         "install a JRE ";
 
-    // Server JVMs only: a folder with only a client library keeps OK disabled.
-    dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", "JVM Type=server\n"));
-    EXPECT_EQ(drive(exe, {appData, "window=JRE Not Found", kUserInterfaceLibraries, "centred",
-                          "text=203", "text=205", "enabled=1", "ink=205:FF0000",
-                          // A press on the link released outside it opens nothing.
-                          "mouse=205:3,3:3,60", "key=205:space", "ink=205:800080", "key=205:return",
-                          "mouse=205:3,3:3,3", "browse=" + toWindowsPath(client), "enabled=1",
-                          "browse=" + toWindowsPath(server), "enabled=1", "click=1"}),
-              (std::vector<std::string>{
-                  "window JRE Not Found", "modules: comctl32.dll,ole32.dll,shell32.dll", "centred",
-                  notFound + "with a server JVM (minimum version 1.6) from:",
-                  "text 205: http://java.com/", "enabled 1: 0", "ink 205 FF0000: yes",
-                  "ink 205 800080: yes", "browsed: " + toWindowsPath(client), "enabled 1: 0",
-                  "browsed: " + toWindowsPath(server), "enabled 1: 1", "exit 00000000"}));
-    EXPECT_EQ(awaitLines(opened, 3), std::vector<std::string>(3, "http://java.com/"));
-    // The start went on with the library of the chosen folder, which is remembered where
-    // only administrators can write: this start is elevated, as every start under Wine.
-    EXPECT_EQ(countOf(readFile(record), "main noviq/Main"), 1u);
-    EXPECT_EQ(countOf(readFile(record),
-                      "env NOVIQ_JVM_PATH=" + toWindowsPath(server / "bin/server/jvm.dll")),
-              1u);
-    const std::string remembered = "HKLM\\Software\\Noviq Dialog Test\\2.0\\tool";
-    EXPECT_NE(runWineProgram({"reg", "query", remembered, "/v", "JRE Path", "/reg:64"})
-                  .out.find(toWindowsPath(server) + "\\"),
-              std::string::npos);
-    EXPECT_FALSE(fs::exists(dir.path() / "appdata"));
-    runWineProgram({"reg", "delete", remembered, "/f", "/reg:64"});
+    // Server JVMs only: a folder with only a client library keeps OK disabled. A second
+    // Browse queued while the browser opens brings no browser after it. Elevated, the link is
+    // opened by the desktop's shell, not by the launcher.
+    EXPECT_EQ(
+        drive(s.exe, {s.appData, "window=JRE Not Found", kUserInterfaceLibraries, "centred",
+                      "text=203", "text=205", "enabled=1", "ink=205:FF0000",
+                      // A press on the link released outside it opens nothing.
+                      "mouse=205:3,3:3,60", "key=205:space", "ink=205:800080", "key=205:return",
+                      "mouse=205:3,3:3,3", "click=202", "click=202", "close-browsers", "browsers",
+                      "browse=" + toWindowsPath(s.client), "enabled=1",
+                      "browse=" + toWindowsPath(s.server), "enabled=1", "click=1"}),
+        (std::vector<std::string>{
+            "window JRE Not Found", "modules: comctl32.dll,ole32.dll,shell32.dll", "centred",
+            notFound + "with a server JVM (minimum version 1.6) from:",
+            "text 205: https://java.com/", "enabled 1: 0", "ink 205 FF0000: yes",
+            "ink 205 800080: yes", "browsers: 0", "browsed: " + toWindowsPath(s.client),
+            "enabled 1: 0", "browsed: " + toWindowsPath(s.server), "enabled 1: 1",
+            "exit 00000000"}));
+    EXPECT_EQ(awaitLines(opened, 3), std::vector<std::string>(3, "explorer.exe https://java.com/"));
+    s.expectStartedWith(s.server, "bin/server/jvm.dll");
 
-    // Any JVM type: Cancel, or Escape, ends the start with -1 and nothing printed.
-    dir.write("app/tool.ini", replaceAll(settings, "%TYPE%", ""));
-    for (const char* answer : {"click=2", "key=201:escape"}) {
-        SCOPED_TRACE(answer);
+    // Any JVM type: Cancel, or Escape, ends the start with -1 and nothing printed. Not
+    // elevated, the launcher opens the link itself.
+    fs::remove_all(s.dir.path() / "appdata");
+    fs::remove(opened);
+    s.dir.write("app/tool.ini", replaceAll(s.settings, "%TYPE%", ""));
+    const std::string recorded = "wait-file=" + toWindowsPath(opened);
+    const struct {
+        std::vector<std::string> answer;
+        bool notElevated;
+    } answers[] = {{{"click=2"}, false},
+                   {{"key=201:escape"}, false},
+                   {{"key=205:return", recorded, "click=2"}, true}};
+    for (const auto& [answer, notElevated] : answers) {
+        SCOPED_TRACE(answer.front());
+        std::vector<std::string> steps = {"window=JRE Not Found", "text=203"};
+        steps.insert(steps.end(), answer.begin(), answer.end());
         RunResult result;
         EXPECT_EQ(
-            drive(exe, {"window=JRE Not Found", "text=203", answer}, &result),
+            drive(s.exe, steps, &result, notElevated),
             (std::vector<std::string>{"window JRE Not Found",
                                       notFound + "(minimum version 1.6) from:", "exit FFFFFFFF"}));
         EXPECT_EQ(result.out, "");
-        EXPECT_FALSE(fs::exists(dir.path() / "appdata"));
+        EXPECT_FALSE(fs::exists(s.dir.path() / "appdata"));
     }
+    EXPECT_EQ(awaitLines(opened, 1), std::vector<std::string>{"tool.exe https://java.com/"});
+    // A link that cannot be opened leaves the address selected for copying in its place.
+    importRegistry(handler +
+                   regString("\"" + toWindowsPath(s.dir.path() / "none.exe") + "\" \"%1\"") + "\n");
+    EXPECT_EQ(drive(s.exe,
+                    {"window=JRE Not Found", "key=205:return", "shown=207", "text=207", "click=2"},
+                    nullptr, true),
+              (std::vector<std::string>{"window JRE Not Found", "shown 207: yes",
+                                        "text 207: https://java.com/", "exit FFFFFFFF"}));
     importRegistry(handler + regString("\"C:\\windows\\system32\\winebrowser.exe\" \"%1\"") +
                    colours + "-\n");
+}
+
+// xdotool with `args` on the session's display; what it printed.
+std::string xdotool(const std::vector<std::string>& args) {
+    RunOptions options;
+    options.args = args;
+    return run(Build::Linux, "/usr/bin/xdotool", options).out;
+}
+
+// The dialog worked with key presses on the X display, as a user types them: Browse, the
+// browser's tree opened down to the folder by its names, and the browser's OK; one browser
+// at a time, and OK enabled for the folder shown.
+TEST(JreNotFoundDialogWine, TakesAFolderChosenWithTheKeyboard) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    if (!fs::exists("/usr/bin/xdotool"))
+        GTEST_SKIP() << "xdotool is not installed (scripts/bootstrap installs it)";
+    prepareDesktop();
+    NotFoundScenario s("");
+    const fs::path ready = s.dir.path() / "ready", done = s.dir.path() / "done";
+    std::vector<std::string> report;
+    std::thread driver([&] {
+        report = drive(s.exe, {s.appData, "window=JRE Not Found", "touch=" + toWindowsPath(ready),
+                               "wait-file=" + toWindowsPath(done), "text=201", "enabled=1",
+                               "browsers", "click=1"});
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(ready) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Key events through the X server's test extension, as a keyboard makes them: events sent
+    // to one window (xdotool --window) would send the release of the key that closes the
+    // browser to a window that is gone, and Wine would hold that key down from then on.
+    const auto send = [](const char* command, std::vector<std::string> keys) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        keys.insert(keys.begin(), command);
+        xdotool(keys);
+    };
+    const auto await = [](const char* caption) {
+        xdotool({"search", "--sync", "--onlyvisible", "--name", caption});
+    };
+    // From the first focus (Cancel: OK is disabled) past the path to Browse, pressed twice:
+    // the second press reaches Browse while the browser opens, and opens no second one.
+    await("^JRE Not Found$");
+    send("key", {"Tab", "Tab", "space", "space"});
+    // Type-ahead joins letters typed within a moment: every step comes after a pause.
+    await("^Browse for Folder$");
+    send("key", {"Down", "Right"}); // "/" under Desktop, opened
+    for (const auto& name : s.client.relative_path()) {
+        send("type", {name.string()});
+        send("key", {"Right"});
+    }
+    send("key", {"Return"});
+    std::ofstream(done).put('\n');
+    driver.join();
+    EXPECT_EQ(report, (std::vector<std::string>{"window JRE Not Found",
+                                                "text 201: " + toWindowsPath(s.client),
+                                                "enabled 1: 1", "browsers: 0", "exit 00000000"}));
+    s.expectStartedWith(s.client, "bin/client/jvm.dll");
 }
 
 // The windowed launcher: a program of the Windows subsystem that asks for no elevation, whose

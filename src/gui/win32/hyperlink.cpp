@@ -6,7 +6,9 @@
 #include <string>
 #include <windowsx.h>
 
+#include "gui/win32/desktop_shell.h"
 #include "gui/win32/ui_libraries.h"
+#include "platform/process.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace noviq::gui::win32 {
@@ -86,8 +88,9 @@ HyperlinkControl::~HyperlinkControl() {
         DestroyCursor(hand_);
 }
 
-void HyperlinkControl::attach(HWND control, HFONT font) {
+void HyperlinkControl::attach(HWND control, HFONT font, HWND copyable) {
     window_ = control;
+    copyable_ = copyable;
     normalFont_ = font;
     SetPropW(control, kObjectProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -141,13 +144,21 @@ void HyperlinkControl::attach(HWND control, HFONT font) {
 }
 
 bool HyperlinkControl::navigate() {
-    const Shell* api = shell();
-    if (link_.isEmpty() || !api)
+    if (link_.isEmpty())
         return false;
-    const auto result = reinterpret_cast<INT_PTR>(
-        api->execute(nullptr, L"open", w(link_), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32)
+    // Elevated, this process's own shell would run the handler that the user's classes name,
+    // which any of the user's programs can register.
+    bool opened = false;
+    if (platform::isElevated()) {
+        opened = openWithDesktopShell(w(link_));
+    } else if (const Shell* api = shell()) {
+        opened = reinterpret_cast<INT_PTR>(api->execute(nullptr, L"open", w(link_), nullptr,
+                                                        nullptr, SW_SHOWNORMAL)) > 32;
+    }
+    if (!opened) {
+        showCopyable();
         return false;
+    }
     visited_ = true;
     InvalidateRect(window_, nullptr, TRUE);
     return true;
@@ -357,6 +368,16 @@ void HyperlinkControl::readRegistryColours() {
     const platform::win32::ScopedRegistryKey key(opened);
     readColourText(key.get(), L"Anchor Color", linkColour_);
     readColourText(key.get(), L"Anchor Color Visited", visitedColour_);
+}
+
+void HyperlinkControl::showCopyable() {
+    if (!copyable_ || IsWindowVisible(copyable_))
+        return;
+    SetWindowTextW(copyable_, w(link_));
+    ShowWindow(window_, SW_HIDE);
+    ShowWindow(copyable_, SW_SHOW);
+    // The dialog manager's focus change selects an edit control's whole text.
+    SendMessageW(GetParent(copyable_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(copyable_), TRUE);
 }
 
 void HyperlinkControl::redraw() {

@@ -1,6 +1,8 @@
 // A static text control of a dialog turned into a link: its text painted in link colours
 // with an underlined font, a hand cursor and a tooltip over it, the keyboard focus on a
 // click, and the text opened with the shell when clicked or when Space or Enter is pressed.
+// An elevated process has the desktop's shell open it, as the user; where that shell cannot
+// be reached, the address is shown for copying instead.
 #pragma once
 
 #include "base/basic_string.h"
@@ -18,8 +20,9 @@ public:
 
     // Takes over `control` (its window procedure is replaced until the window is destroyed),
     // with `font` as its ordinary font (null: the system's icon-title font). The control's
-    // text is both what is shown and what is opened.
-    void attach(HWND control, HFONT font);
+    // text is both what is shown and what is opened. `copyable`, a hidden read-only edit
+    // control, takes the link's place showing the address when the link cannot be opened.
+    void attach(HWND control, HFONT font, HWND copyable);
 
     // Opens the link with the shell; true when the shell accepted it.
     bool navigate();
@@ -36,6 +39,7 @@ private:
     bool inLink(LPARAM point) const;
     void readRegistryColours();
     void redraw();
+    void showCopyable();
 
     HWND window_ = nullptr;
     WNDPROC previous_ = nullptr;
@@ -47,6 +51,7 @@ private:
     bool ownNormalFont_ = false;
     RECT linkRect_{};
     HWND tooltip_ = nullptr;
+    HWND copyable_ = nullptr;
     RgbColor linkColour_{0, 0, 255};
     RgbColor visitedColour_{128, 0, 128};
     bool paintLabel_ = true; // false for static kinds that draw images rather than text

@@ -45,7 +45,8 @@ private:
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM) override {
         if (message == WM_INITDIALOG) {
             const HWND link = item(NOVIQ_DOWNLOAD_LINK);
-            link_.attach(link, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
+            link_.attach(link, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)),
+                         item(NOVIQ_DOWNLOAD_COPYABLE));
             SetDlgItemTextW(window(), NOVIQ_NOT_FOUND_TEXT, w(message_));
             showErrorIcon(NOVIQ_ERROR_ICON);
             EnableWindow(item(IDOK), FALSE);
@@ -72,6 +73,12 @@ private:
     }
 
     void browse() {
+        // The browser's own message loop also dispatches what was meant for this dialog (a
+        // click or key queued on Browse before the browser took the focus): a second browser
+        // would open inside this call, and once the user had answered it the first one
+        // would still be open, its answer overwriting the folder chosen.
+        if (browsing_)
+            return;
         const WideString title = LoadMessage(MessageId::BrowseForJreFolder);
         wchar_t displayName[MAX_PATH] = {};
         BROWSEINFOW request{};
@@ -79,7 +86,9 @@ private:
         request.pszDisplayName = displayName;
         request.lpszTitle = w(title);
         request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+        browsing_ = true;
         const PIDLIST_ABSOLUTE chosen = shell_.browseForFolder(&request);
+        browsing_ = false;
         if (!chosen)
             return; // cancelled: nothing changes
         wchar_t path[MAX_PATH] = {};
@@ -103,6 +112,7 @@ private:
     HyperlinkControl link_;
     WideString runtimeFolder_;
     bool libraryFound_ = false;
+    bool browsing_ = false;
 };
 
 class ExceptionDialog final : public ModalDialog {

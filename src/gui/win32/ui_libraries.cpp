@@ -46,4 +46,17 @@ const Shell* shell() {
     return loaded;
 }
 
+const Automation* automation() {
+    static const Automation* const loaded = []() -> const Automation* {
+        static Automation entries{};
+        const HMODULE ole32 = systemLibrary(L"ole32.dll");
+        const HMODULE oleaut32 = systemLibrary(L"oleaut32.dll");
+        const bool complete = resolve(ole32, "CoCreateInstance", entries.coCreateInstance) &&
+                              resolve(oleaut32, "SysAllocString", entries.sysAllocString) &&
+                              resolve(oleaut32, "SysFreeString", entries.sysFreeString);
+        return complete ? &entries : nullptr;
+    }();
+    return loaded;
+}
+
 } // namespace noviq::gui::win32
