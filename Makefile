@@ -50,7 +50,7 @@ test: build-windows build-linux build-linux-asan build-fuzz
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
 	@reason=$$(scripts/i386-probe) || echo "32-bit Windows tests skipped: $$reason" \
-	    "($$(ctest --test-dir build/linux -N -L wine32 | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' '))"
+	    "($$(ctest --test-dir build/linux -N -L wine32 -FA . | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' '))"
 
 # The release archives (build/dist/): the Windows zip with noviq.exe, noviqw.exe and
 # noviq32.exe, and the Linux tarball, each with the sample, the README and the INI reference.

@@ -507,7 +507,7 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
 // noviq32.exe, which reads its own INI (copied from its partner's, "Pair Product" and all),
 // finds that runtime in its own registry view, hosts it once and runs main; the exit code
 // travels back. A 32-bit runtime registered under HKEY_CURRENT_USER, which both views share,
-// is told by its library.
+// is told by its library (by starts that are not elevated: elevated ones never search there).
 TEST(PairedExecutableWine32, ThePaired32BitLauncherHostsTheRuntime) {
     NOVIQ_SKIP_WITHOUT_WINE32();
     ASSERT_TRUE(fs::exists(windows32File("noviq32.exe"))) << "the windows32 preset is not built";
@@ -543,6 +543,7 @@ TEST(PairedExecutableWine32, ThePaired32BitLauncherHostsTheRuntime) {
 
         RunOptions options;
         options.args = {"not passed on"};
+        options.notElevated = root == "HKEY_CURRENT_USER";
         const RunResult result = run(Build::Windows, exe, options);
         EXPECT_EQ(result.exitCode, 42u) << result.out << result.err;
         EXPECT_EQ(linesStartingWith(record, "main "), std::vector<std::string>{"noviq/Paired"});
