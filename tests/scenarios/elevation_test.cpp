@@ -167,5 +167,48 @@ TEST(ElevationWine, TheTraceGoesToAFileOnlyWhereTheUserCannotWrite) {
     }
 }
 
+// Windows: the JVM's option variables reach an elevated JVM only with the machine's own
+// value (HKLM's environment, which Wine also gives the starting process); a user's value
+// reaches only a start that is not elevated.
+TEST(ElevationWine, OnlyTheMachinesJvmOptionVariablesReachAnElevatedJvm) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    const std::string key =
+        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    const struct {
+        const char* name;
+        std::string machine, user; // JAVA_TOOL_OPTIONS of each; empty: none
+        bool notElevated;
+        std::string reaches;
+    } cases[] = {
+        {"the user's, elevated", "", "-Duser=1", false, ""},
+        {"the user's, not elevated", "", "-Duser=1", true, "-Duser=1"},
+        {"the machine's, elevated", "-Dmachine=1", "", false, "-Dmachine=1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.machine.empty())
+            runWineProgram(
+                {"reg", "add", key, "/v", "JAVA_TOOL_OPTIONS", "/d", c.machine, "/f", "/reg:64"});
+        ScenarioDir dir;
+        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
+        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+        dir.write("lib/a.jar", "");
+        const fs::path record = dir.path() / "record.txt";
+        dir.write("tool.ini", "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
+                              "Virtual Machine Parameters=-Dscripted.record=" +
+                                  toWindowsPath(record) +
+                                  "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
+        RunOptions options;
+        options.notElevated = c.notElevated;
+        if (!c.user.empty())
+            options.env = {{"WINRUN_SET_JAVA_TOOL_OPTIONS", c.user}};
+        run(Build::Windows, exe, options);
+        if (!c.machine.empty())
+            runWineProgram({"reg", "delete", key, "/v", "JAVA_TOOL_OPTIONS", "/f", "/reg:64"});
+        EXPECT_EQ(linesStartingWith(record, "env JAVA_TOOL_OPTIONS="),
+                  std::vector<std::string>{c.reaches});
+    }
+}
+
 } // namespace
 } // namespace noviq::test
