@@ -27,9 +27,10 @@ void traceSettings(const Settings& s) {
         return;
     const RuntimeRequest& r = s.runtime;
     const char16_t* const types[] = {u"default", u"server", u"favor_server"};
-    trace(u"settings: main class %s, %s, JVM type %s, JDK %s, JRE %s, both kinds %s", s.mainClass,
-          r.range.describeRequirement(), WideString(types[static_cast<int32_t>(r.jvmType)]),
-          yesNo(r.preferJdk), yesNo(r.preferJre), yesNo(r.searchBothKinds));
+    trace(u"settings: main class %s, %s (versions %s), JVM type %s, JDK %s, JRE %s, both kinds %s",
+          s.mainClass, r.range.describeRequirement(), r.range.describeBounds(),
+          WideString(types[static_cast<int32_t>(r.jvmType)]), yesNo(r.preferJdk),
+          yesNo(r.preferJre), yesNo(r.searchBothKinds));
     trace(u"settings: vendors allowed/preferred: Sun %s/%s, JRockit %s/%s, IBM %s/%s; modern "
           u"runtimes %s",
           yesNo(r.sunAllowed), yesNo(r.sunPreferred), yesNo(r.jrockitAllowed),
