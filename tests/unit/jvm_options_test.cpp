@@ -103,6 +103,22 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
     }
 }
 
+// A wildcard finds links too; one whose target is gone (a package's optional jar that is not
+// installed) is no class path entry. Written entries are taken without looking.
+TEST(ClassPathEntries, WildcardMatchesLeaveOutDanglingLinks) {
+    if (onWindows())
+        GTEST_SKIP() << "links are made with the POSIX layer's means";
+    const test::TempFolder dir;
+    dir.write("lib/a.jar", "");
+    std::filesystem::create_symlink(dir.path() / "lib/a.jar", dir.path() / "lib/b.jar");
+    std::filesystem::create_symlink(dir.path() / "gone.jar", dir.path() / "lib/c.jar");
+    StringList entries;
+    entries.add(u"lib/*.jar");
+    const std::u16string lib = u16(wide(dir.path())) + u"/lib/";
+    EXPECT_EQ(u16(assembleClassPath(entries, wide(dir.path()), PathConventions::current())),
+              lib + u"a.jar:" + lib + u"b.jar:");
+}
+
 // The search path variable is shared by the whole test program: it is put back afterwards.
 TEST(PrepareEnvironment, LibraryPathOptionAndRebuiltSearchPath) {
     const std::u16string folder = onWindows() ? u"C:\\app\\" : u"/opt/app/";
