@@ -182,9 +182,15 @@ int32_t Launcher::runJava(const StringList& startParameters,
 
     MainCall call;
     call.mainClass = settings_->mainClass;
-    for (const StringList& list : {context_->arguments, startParameters, options->extraArguments})
+    for (const StringList& list :
+         {options->leadingArguments, context_->arguments, startParameters, options->extraArguments})
         for (const WideString& argument : list)
             call.arguments.add(argument);
+    // After the class data sharing digest of the options: the arguments change from start to
+    // start, the classes an archive holds do not.
+    if (std::optional<NarrowString> command =
+            javaCommandOption(options->options, settings_->mainClass, call.arguments))
+        options->options.add(*command);
     call.keepMainThreadAttached = settings_->runtime.ibmMayRun();
     call.beforeMain = [this, progress] {
         trace(u"main: called");
