@@ -99,7 +99,12 @@ JavaVersionRange::JavaVersionRange(const WideString& minimumText, const WideStri
         minimum = JavaVersion::lowest();
     else
         minimum.parse(minimumText, 0);
-    if (maximumText == u"any")
+    // A maximum without any digit (empty, absent, a word) sets no upper bound, as "any"
+    // does: taken as the version 0.0.0.0 it would admit no installed runtime.
+    bool hasDigit = false;
+    for (int32_t i = 0; i < maximumText.length(); ++i)
+        hasDigit = hasDigit || isDigit(maximumText[i]);
+    if (maximumText == u"any" || !hasDigit)
         maximum = JavaVersion::highest();
     else
         maximum.parse(maximumText, JavaVersion::kOpen);
@@ -107,6 +112,13 @@ JavaVersionRange::JavaVersionRange(const WideString& minimumText, const WideStri
 
 bool JavaVersionRange::contains(const JavaVersion& version) const {
     return minimum.compare(version) <= 0 && version.compare(maximum) <= 0;
+}
+
+WideString JavaVersionRange::describeBounds() const {
+    const WideString low = minimum == JavaVersion::lowest() ? WideString(u"any") : minimum.format();
+    const WideString high =
+        maximum == JavaVersion::highest() ? WideString(u"any") : maximum.format();
+    return low + u" to " + high;
 }
 
 WideString JavaVersionRange::describeRequirement() const {

@@ -43,10 +43,14 @@ private:
 class JavaVersionRange {
 public:
     JavaVersionRange() = default;
+    // "any" and a text without digits are open bounds on either side; anything else is
+    // parsed (a minimum fills missing components with 0, a maximum with kOpen).
     JavaVersionRange(const WideString& minimumText, const WideString& maximumText);
 
     bool contains(const JavaVersion& version) const;
     WideString describeRequirement() const;
+    // The bounds as applied, for the trace: "11.0 to any".
+    WideString describeBounds() const;
 
     JavaVersion minimum;
     JavaVersion maximum;

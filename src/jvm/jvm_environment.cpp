@@ -4,7 +4,9 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "jre/jvm_library.h"
+#include "jvm/java_options.h"
 #include "jvm/jvm_options.h"
+#include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/jvm_conventions.h"
 #include "platform/path_style.h"
@@ -67,6 +69,19 @@ void removeUserJvmOptionVariables() {
         trace(u"environment: %s removed: not the machine's own, and this start is elevated",
               WideString(name));
     }
+}
+
+// "Cmd" and "Leading Cmd": split as a command line is, empty arguments left out.
+StringList splitArguments(const WideString& text) {
+    StringList arguments;
+    if (text.isEmpty())
+        return arguments;
+    StringList tokens;
+    tokenizeCommandLine(expandEnvironment(text), tokens);
+    for (const WideString& token : tokens)
+        if (!token.isEmpty())
+            arguments.add(token);
+    return arguments;
 }
 
 } // namespace
@@ -134,30 +149,66 @@ std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
             result.classPath.add(element);
     result.options.add(
         narrow(u"-Djava.class.path=" + joinedWith(result.classPath, conventions.listSeparator)));
+    // JDK_JAVA_OPTIONS comes first and is taken as java takes it (no %NAME%, no memory
+    // rule); so is what an argument file holds. Java says on standard error that it read it.
+    const WideString folder = withoutLastComponent(executablePath);
+    const FileReader readFile = [](const WideString& path) { return readArgumentFile(path); };
     StringList options;
-    for (const WideString& written : splitVmParameters(settings.vmParameters)) {
-        const WideString token = applyMemoryRule(unquote(written), MemoryStatus::current());
-        if (token.Left(4) == u"-Xss")
-            result.stackSize = parseByteSize(token.Mid(4));
-        options.add(token);
+    if (settings.javaOptionsVariable) {
+        const NarrowString note =
+            narrow(FormatById(MessageId::PickedUpVariable, WideString(u"JDK_JAVA_OPTIONS"),
+                              *settings.javaOptionsVariable));
+        platform::writeStandardError(note.c_str(), note.length());
+        const std::optional<StringList> tokens =
+            splitJavaOptionsVariable(*settings.javaOptionsVariable);
+        if (!tokens) {
+            ReportError(LoadMessage(MessageId::UnmatchedQuoteInVariable),
+                        WideString(u"JDK_JAVA_OPTIONS"));
+            return std::nullopt;
+        }
+        const std::optional<StringList> taken =
+            takeJavaOptions(*tokens, OptionSource::Variable, folder, readFile);
+        if (!taken)
+            return std::nullopt;
+        options = *taken;
     }
-    // Expanded only now: a %NAME% inside a memory token is not seen by the memory rule.
-    for (const WideString& option : options)
-        result.options.add(narrow(expandEnvironment(option)));
+    // Expanded after the memory rule: a %NAME% inside a memory token is not seen by it.
+    StringList written;
+    for (const WideString& token : splitVmParameters(settings.vmParameters))
+        written.add(expandEnvironment(applyMemoryRule(unquote(token), MemoryStatus::current())));
+    const std::optional<StringList> parameters =
+        takeJavaOptions(written, OptionSource::Parameters, folder, readFile);
+    if (!parameters)
+        return std::nullopt;
+    for (const WideString& option : *parameters)
+        options.add(option);
+    for (const WideString& option : options) {
+        if (option.Left(4) == u"-Xss")
+            result.stackSize = parseByteSize(option.Mid(4));
+        result.options.add(narrow(option));
+    }
 
     if (!settings.outputFile.isEmpty())
         result.outputFile = expandEnvironment(settings.outputFile);
     if (!settings.errorFile.isEmpty())
         result.errorFile = expandEnvironment(settings.errorFile);
 
-    if (!settings.extraArguments.isEmpty()) {
-        StringList tokens;
-        tokenizeCommandLine(expandEnvironment(settings.extraArguments), tokens);
-        for (const WideString& token : tokens)
-            if (!token.isEmpty())
-                result.extraArguments.add(token);
-    }
+    result.leadingArguments = splitArguments(settings.leadingArguments);
+    result.extraArguments = splitArguments(settings.extraArguments);
     return result;
+}
+
+std::optional<NarrowString> javaCommandOption(const NarrowStringList& options,
+                                              const WideString& mainClass,
+                                              const StringList& arguments) {
+    for (const NarrowString& option : options)
+        if (option.startsWith("-Dsun.java.command="))
+            return std::nullopt;
+    WideString command = mainClass;
+    command.Replace(u'/', u'.');
+    for (const WideString& argument : arguments)
+        command += u" " + argument;
+    return narrow(u"-Dsun.java.command=" + command);
 }
 
 } // namespace noviq

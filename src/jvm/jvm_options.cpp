@@ -107,6 +107,10 @@ void resolveClassPathEntry(const WideString& entry, const WideString& executable
         // A path holding the list separator would reach Java as two entries.
         if (path.Find(conventions.listSeparator) >= 0)
             continue;
+        // A match may be a link whose target is gone (a package's optional jar not
+        // installed): no class path entry, and it would turn class data sharing off.
+        if (wildcard && !platform::leadsToExistingFile(path))
+            continue;
         classPath += path;
         classPath += conventions.listSeparator;
     }

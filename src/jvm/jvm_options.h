@@ -20,8 +20,12 @@ struct JvmSettings {
     WideString vmParameters;
     WideString outputFile;
     WideString errorFile;
+    WideString leadingArguments;   // "Leading Cmd"
     WideString extraArguments;     // "Cmd"
     bool classDataSharing = false; // "Class Data Sharing" is "auto"
+    // JDK_JAVA_OPTIONS, taken before the parameters as java takes it; never read for an
+    // elevated start, where any program of the user could have set it.
+    std::optional<WideString> javaOptionsVariable;
 };
 
 // What the JVM is created with, and what the launcher does around it.
@@ -31,10 +35,15 @@ struct JvmOptions {
     uint64_t stackSize = 0;   // from the last -Xss, 0 when none is given
     WideString outputFile;    // expanded; empty: the JVM's own stream
     WideString errorFile;
+<<<<<<< HEAD
     StringList extraArguments; // passed to main after the command line's
     // The launcher opens the stream files itself, never through a link, and hands the JVM the
     // opened file: an elevated start, whose user may have put a link where the file goes.
     bool streamFilesOpenedHere = false;
+=======
+    StringList leadingArguments; // passed to main before the command line's
+    StringList extraArguments;   // passed to main after the command line's
+>>>>>>> real-apps
 };
 
 // Publishes the runtime's variables, then rebuilds the program search path from "System
@@ -48,10 +57,17 @@ NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideS
                                    bool elevated);
 
 // The options after the library path option. Reports and returns nothing when the class
-// path is empty.
+// path is empty or the parameters or JDK_JAVA_OPTIONS cannot be taken (takeJavaOptions).
 std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
                                           const WideString& executablePath,
                                           const NarrowString& libraryPathOption);
+
+// The "sun.java.command" property the java command sets, through which the JDK's tools (jps,
+// jcmd) name a running application: the main class with dots, then each argument after one
+// space. Nothing when the options set the property themselves.
+std::optional<NarrowString> javaCommandOption(const NarrowStringList& options,
+                                              const WideString& mainClass,
+                                              const StringList& arguments);
 
 // How paths and lists are written; the running system's by default, another one in tests.
 struct PathConventions {

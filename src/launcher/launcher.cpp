@@ -28,9 +28,10 @@ void traceSettings(const Settings& s) {
         return;
     const RuntimeRequest& r = s.runtime;
     const char16_t* const types[] = {u"default", u"server", u"favor_server"};
-    trace(u"settings: main class %s, %s, JVM type %s, JDK %s, JRE %s, both kinds %s", s.mainClass,
-          r.range.describeRequirement(), WideString(types[static_cast<int32_t>(r.jvmType)]),
-          yesNo(r.preferJdk), yesNo(r.preferJre), yesNo(r.searchBothKinds));
+    trace(u"settings: main class %s, %s (versions %s), JVM type %s, JDK %s, JRE %s, both kinds %s",
+          s.mainClass, r.range.describeRequirement(), r.range.describeBounds(),
+          WideString(types[static_cast<int32_t>(r.jvmType)]), yesNo(r.preferJdk),
+          yesNo(r.preferJre), yesNo(r.searchBothKinds));
     trace(u"settings: vendors allowed/preferred: Sun %s/%s, JRockit %s/%s, IBM %s/%s; modern "
           u"runtimes %s",
           yesNo(r.sunAllowed), yesNo(r.sunPreferred), yesNo(r.jrockitAllowed),
@@ -183,9 +184,15 @@ int32_t Launcher::runJava(const StringList& startParameters,
 
     MainCall call;
     call.mainClass = settings_->mainClass;
-    for (const StringList& list : {context_->arguments, startParameters, options->extraArguments})
+    for (const StringList& list :
+         {options->leadingArguments, context_->arguments, startParameters, options->extraArguments})
         for (const WideString& argument : list)
             call.arguments.add(argument);
+    // After the class data sharing digest of the options: the arguments change from start to
+    // start, the classes an archive holds do not.
+    if (std::optional<NarrowString> command =
+            javaCommandOption(options->options, settings_->mainClass, call.arguments))
+        options->options.add(*command);
     call.keepMainThreadAttached = settings_->runtime.ibmMayRun();
     call.beforeMain = [this, progress] {
         trace(u"main: called");

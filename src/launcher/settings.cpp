@@ -236,8 +236,12 @@ JvmSettings readJvmSettings(const ProcessContext& context) {
     s.vmParameters = ini.GetValue(kJre, u"Virtual Machine Parameters");
     s.outputFile = ini.GetValue(kApplication, u"Output File");
     s.errorFile = ini.GetValue(kApplication, u"Error File");
+    s.leadingArguments = ini.GetValue(kApplication, u"Leading Cmd");
     s.extraArguments = ini.GetValue(kApplication, u"Cmd");
     s.classDataSharing = equalsIgnoringAsciiCase(ini.GetValue(kJre, u"Class Data Sharing"), "auto");
+    // Elevated, the user's variable is never read (the machine's own value included).
+    if (!context.elevated)
+        s.javaOptionsVariable = platform::wholeEnvironmentVariable(u"JDK_JAVA_OPTIONS");
     return s;
 }
 

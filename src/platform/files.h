@@ -12,6 +12,10 @@ namespace noviq::platform {
 // True when a first-file search on this exact path finds something (file or folder).
 bool firstFileExists(const WideString& path);
 
+// True when the path leads to an existing file or folder through any links on the way: a
+// link whose target is gone leads nowhere.
+bool leadsToExistingFile(const WideString& path);
+
 // A directory search over a pattern whose last component may hold "*" and "?". Move-only;
 // closes its handle once.
 class DirectorySearch {

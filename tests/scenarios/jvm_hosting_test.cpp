@@ -73,7 +73,8 @@ TEST(JvmHostingWine, OptionsArgumentsAndEnvironmentArriveExactly) {
     ScriptedInstallation app("returns",
                              withMain("Library Path=C:\\native\nSystem Path=C:\\tools\n",
                                       "\\lib\\a.jar", "Cmd=-c \"d e\"\n"),
-                             "-Xmx512m \"-Dq=a b\" -Xss1m");
+                             "-Xmx512m \"-Dq=a b\" -Xss1m --add-reads m=n @jvm.args");
+    app.dir().write("jvm.args", "-p 'C:\\\\mods' # the module path\r\n");
     RunOptions options;
     // tool.exe plain "two words" 日本 😀 é   (UTF-8 here; the launcher gets UTF-16)
     options.windowsCommandLine = "tool.exe plain \"two words\" \xE6\x97\xA5\xE6\x9C\xAC "
@@ -96,8 +97,17 @@ TEST(JvmHostingWine, OptionsArgumentsAndEnvironmentArriveExactly) {
         "-Xmx512m",
         "-Dq=a b",
         "-Xss1m",
+        "--add-reads=m=n",
+        "--module-path=C:\\mods",
     };
-    EXPECT_EQ(app.recorded("option "), expected);
+    // Last, what the JDK's tools name the application by: the arguments in the code page.
+    std::vector<std::string> received = app.recorded("option ");
+    ASSERT_FALSE(received.empty());
+    const std::string command = received.back();
+    received.pop_back();
+    EXPECT_EQ(received, expected);
+    EXPECT_EQ(command.rfind("-Dsun.java.command=noviq.Main plain two words ", 0), 0u) << command;
+    EXPECT_EQ(command.substr(command.size() - 7), " -c d e") << command;
     EXPECT_EQ(app.recorded("hook "), (std::vector<std::string>{"abort 1", "exit 1"}));
     EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_PATH="), app.expand("{rt}\\bin\\server\\jvm.dll"));
     EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_HOME="), app.expand("{rt}"));
@@ -263,6 +273,7 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         std::string settings;
         std::string expected;               // printed after "args=0\n"
         std::vector<std::string> jars = {}; // copies of apps.jar
+        std::string argumentFile = "";      // jvm.args
     } cases[] = {
         {classPath("lib/*.jar"),
          "prop java.class.path={dir}/lib/a.jar:{dir}/lib/b.jar\n",
@@ -286,6 +297,15 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
              std::string(kAppsJar),
          "input=-Dshow=@input\ninput=-Xmx" + std::to_string(physicalKb / 4) +
              "K\ninput=-Dgreeting=hello  there\ninput=-Dfrom.env=hix\ninput=abort\ninput=exit\n"},
+        // Options as java takes them: the JDK takes the two-word module options joined.
+        {"Virtual Machine Parameters=-Dshow=@input --add-opens java.base/java.lang=ALL-UNNAMED "
+         "@jvm.args\n" +
+             std::string(kAppsJar),
+         "input=-Dshow=@input\ninput=--add-"
+         "opens=java.base/java.lang=ALL-UNNAMED\ninput=--module-path=lib\ninput=-Dq=a "
+         "b\ninput=abort\ninput=exit\n",
+         {"lib/a.jar"},
+         "-p lib # the module path\n'-Dq=a b'\n"},
         {"Virtual Machine Parameters=-Dshow=java.library.path,@env:PATH,@env:NOVIQ_JVM_HOME\n"
          "Library Path=/opt/native\nSystem Path=/opt/tools:\n" +
              std::string(kAppsJar),
@@ -299,6 +319,7 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
                             c.settings.find("Embedded Jar=yes") != std::string::npos);
         for (const std::string& jar : c.jars)
             app.dir.copy(appsJar(), jar);
+        app.dir.write("jvm.args", c.argumentFile);
         RunOptions options;
         options.env = {{"APP_HOME", app.dir.path().string()},
                        {"GREETING", "hi"},
@@ -310,9 +331,12 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
     }
 }
 
-TEST(JvmHostingLinux, ArgumentsArriveAsExactUtf16AndCmdFollowsThem) {
+// "Leading Cmd" goes first, "Cmd" last; the JDK's tools see the main class and all of them.
+TEST(JvmHostingLinux, ArgumentsArriveAsExactUtf16BetweenLeadingCmdAndCmd) {
     JdkInstallation app("noviq.apps.ShowArgs",
-                        std::string(kAppsJar) + "[Application]\nCmd=-a \"b c\"\n");
+                        "Virtual Machine Parameters=-Dshow=sun.java.command\n" +
+                            std::string(kAppsJar) +
+                            "[Application]\nCmd=-a \"b c\"\nLeading Cmd=--main \"m n\"\n");
     RunOptions options;
     options.args = {"caf\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC", "\xF0\x9F\x98\x80", "two words", ""};
     const RunResult result = app.run(options);
@@ -322,9 +346,13 @@ TEST(JvmHostingLinux, ArgumentsArriveAsExactUtf16AndCmdFollowsThem) {
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("arg[", 0) == 0)
             units.push_back(line.substr(line.find(" |") + 2));
-    EXPECT_EQ(units, (std::vector<std::string>{" 0063 0061 0066 00E9", " 65E5 672C", " D83D DE00",
+    EXPECT_EQ(units, (std::vector<std::string>{" 002D 002D 006D 0061 0069 006E", " 006D 0020 006E",
+                                               " 0063 0061 0066 00E9", " 65E5 672C", " D83D DE00",
                                                " 0074 0077 006F 0020 0077 006F 0072 0064 0073", "",
                                                " 002D 0061", " 0062 0020 0063"}))
+        << result.out;
+    EXPECT_NE(result.out.find("\nprop sun.java.command=noviq.apps.ShowArgs --main m n caf"),
+              std::string::npos)
         << result.out;
     EXPECT_EQ(result.exitCode, 0u);
 }

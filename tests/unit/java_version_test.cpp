@@ -33,20 +33,28 @@ TEST(JavaVersionRange, ReadsBoundsAndDescribesTheRequirement) {
     struct Case {
         const char16_t *minimum, *maximum;
         std::u16string phrase;
+        bool holds17; // whether 17.0.2 lies in the range
     } cases[] = {
-        {u"any", u"any", u"latest version"},
-        {u"1.6", u"any", u"minimum version 1.6"},
-        {u"any", u"1.7", u"maximum version 1.7"},
-        {u"1.6", u"1.6", u"version between 1.6 and 1.6"},
-        {u"1.6.0.20", u"1.6.0.20", u"version 1.6.0.20 is required"},
-        {u"1.6", u"1.8.0_202", u"version between 1.6 and 1.8.0.202"},
-        {u"ANY", u"5", u"maximum version 5.65535"},
+        {u"any", u"any", u"latest version", true},
+        {u"1.6", u"any", u"minimum version 1.6", true},
+        {u"any", u"1.7", u"maximum version 1.7", false},
+        {u"1.6", u"1.6", u"version between 1.6 and 1.6", false},
+        {u"1.6.0.20", u"1.6.0.20", u"version 1.6.0.20 is required", false},
+        {u"1.6", u"1.8.0_202", u"version between 1.6 and 1.8.0.202", false},
+        {u"ANY", u"5", u"maximum version 5.65535", false},
+        // A maximum without digits is no upper bound; a minimum without them no lower one.
+        {u"11", u"", u"minimum version 11.0", true},
+        {u"", u"none", u"latest version", true},
+        {u"18", u"", u"minimum version 18.0", false},
         // Versions print without trailing zero or open components, but with at least two.
-        {u"1.0.65535.3", u"any", u"minimum version 1.0.65535.3"},
-        {u"any", u"0", u"maximum version 0.0.0.0"},
+        {u"1.0.65535.3", u"any", u"minimum version 1.0.65535.3", true},
+        {u"any", u"0", u"maximum version 0.0.0.0", false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(u16(JavaVersionRange(c.minimum, c.maximum).describeRequirement()), c.phrase);
+    for (const Case& c : cases) {
+        const JavaVersionRange range(c.minimum, c.maximum);
+        EXPECT_EQ(u16(range.describeRequirement()), c.phrase);
+        EXPECT_EQ(range.contains(JavaVersion(17, 0, 2, 0)), c.holds17) << (&c - cases);
+    }
 }
 
 } // namespace

@@ -2,10 +2,13 @@
 // and stack sizes, class path entries, the environment, and Java's modified UTF-8.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
+#include "common/messages.h"
 #include "common/text.h"
 #include "jvm/java_exception.h"
+#include "jvm/java_options.h"
 #include "jvm/jvm_options.h"
 #include "platform/environment.h"
 #include "platform/path_style.h"
@@ -40,6 +43,129 @@ TEST(VmParameters, SplitAtUnquotedSpacesThenUnquoted) {
             tokens.push_back(u16(unquote(token)));
         EXPECT_EQ(tokens, c.tokens) << u16(WideString(c.text)).size();
     }
+}
+
+// The argument file syntax of the java command.
+TEST(ArgumentFile, SplitAsJavaReadsIt) {
+    const struct {
+        const char16_t* text;
+        Texts arguments;
+    } cases[] = {
+        {u"-version -cp \"c:\\\\java libs\\\\one.jar\" \n",
+         {u"-version", u"-cp", u"c:\\java libs\\one.jar"}},
+        {u"a \"b c\"\fd\t'e f' \"open\tend", {u"a", u"b c", u"d", u"e f", u"open\tend"}},
+        {u"one #comment\n'line #2' #rest\r\n#more\nx#y z", {u"one", u"line #2", u"x"}},
+        // An open quote ends with its line; a backslash before the line end continues it.
+        {u"\"open quote \n  next \"joined \\\n   here\\tand\\\\\"",
+         {u"open quote ", u"next", u"joined here\tand\\"}},
+        {u"c:\\\"q r\"\\lib 'mixed \"quotes\"' \"\" ''", {u"c:\\q r\\lib", u"mixed \"quotes\""}},
+    };
+    for (const auto& c : cases) {
+        Texts arguments;
+        for (const WideString& argument : splitArgumentFile(c.text))
+            arguments.push_back(u16(argument));
+        EXPECT_EQ(arguments, c.arguments) << (&c - cases);
+    }
+}
+
+struct CapturedErrors final : ErrorLineSink {
+    std::u16string lines;
+    ErrorLineSink* previous = redirectErrorLines(this);
+    ~CapturedErrors() { redirectErrorLines(previous); }
+    void write(const WideString& line) override { lines += u16(line); }
+};
+
+// "Virtual Machine Parameters" and JDK_JAVA_OPTIONS as the java command takes its options.
+TEST(JavaOptions, TakenAsJavaTakesThem) {
+    const std::u16string folder = onWindows() ? u"C:\\app" : u"/opt/app";
+    const std::u16string file = folder + platform::kPathSeparator + u"jvm.args";
+    const std::map<std::u16string, std::u16string> files = {
+        {file, u"--add-opens java.base/java.lang=ALL-UNNAMED # why\n-Dq=\"a b\" @not.again\n-p"},
+        {folder + platform::kPathSeparator + u"main.args", u"-Xmx1g\norg.example.Main"},
+    };
+    const auto P = OptionSource::Parameters;
+    const auto V = OptionSource::Variable;
+    const struct {
+        OptionSource source;
+        Texts tokens;
+        Texts options;             // when taken
+        std::u16string error = {}; // otherwise
+    } cases[] = {
+        {P,
+         {u"--add-exports", u"m/p=ALL", u"-p", u"mods", u"--add-modules", u"-Dx",
+          u"--limit-modules=a"},
+         {u"--add-exports=m/p=ALL", u"--module-path=mods", u"--add-modules", u"-Dx",
+          u"--limit-modules=a"}},
+        {P,
+         {u"@jvm.args", u"lib", u"@@at", u"@"},
+         {u"--add-opens=java.base/java.lang=ALL-UNNAMED", u"-Dq=a b", u"@not.again",
+          u"--module-path=lib", u"@at", u"@"}},
+        {P,
+         {u"@gone.args"},
+         {},
+         u"The argument file " + folder + platform::kPathSeparator + u"gone.args cannot be read."},
+        {P,
+         {u"-Da", u"-cp", u"x.jar"},
+         {},
+         u"The option -cp is not taken from Virtual Machine Parameters: set \"Class Path\" in the "
+         u"INI file instead."},
+        {P,
+         {u"--module=m/c"},
+         {},
+         u"The option --module=m/c is not taken from Virtual Machine Parameters: set \"Main "
+         u"Class\" in the INI file instead."},
+        {V, {u"--patch-module", u"m=p", u"-Dy"}, {u"--patch-module=m=p", u"-Dy"}},
+        {V,
+         {u"-Dy", u"-version"},
+         {},
+         u"Option -version is not allowed in environment variable JDK_JAVA_OPTIONS"},
+        {V,
+         {u"@main.args"},
+         {},
+         u"Cannot specify main class in environment variable JDK_JAVA_OPTIONS"},
+        {V,
+         {u"--class-path=a"},
+         {},
+         u"The option --class-path=a is not taken from JDK_JAVA_OPTIONS: set \"Class Path\" in the "
+         u"INI file instead."},
+    };
+    const FileReader read = [&](const WideString& path) -> std::optional<WideString> {
+        const auto found = files.find(u16(path));
+        return found == files.end() ? std::nullopt : std::optional<WideString>(wide(found->second));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        StringList tokens;
+        for (const std::u16string& token : c.tokens)
+            tokens.add(wide(token));
+        const CapturedErrors errors;
+        const std::optional<StringList> options =
+            takeJavaOptions(tokens, c.source, wide(folder), read);
+        Texts taken;
+        if (options)
+            for (const WideString& option : *options)
+                taken.push_back(u16(option));
+        EXPECT_EQ(taken, c.options);
+        EXPECT_EQ(errors.lines, c.error.empty() ? u"" : u"Error: " + c.error + u" \n");
+        EXPECT_EQ(options.has_value(), c.error.empty());
+    }
+    // The variable's own quotes; one left open takes nothing.
+    EXPECT_EQ(splitJavaOptionsVariable(u" '-Da=b c'\t-D\"x y\"z  ")->count(), 2);
+    EXPECT_EQ(u16((*splitJavaOptionsVariable(u"-D\"x y\"z"))[0]), u"-Dx yz");
+    EXPECT_FALSE(splitJavaOptionsVariable(u"-Da='open"));
+}
+
+// What jps and jcmd name the application by, unless the parameters name it themselves.
+TEST(JavaCommand, MainClassWithDotsThenTheArguments) {
+    StringList arguments;
+    arguments.add(u"x");
+    arguments.add(u"y z");
+    NarrowStringList options;
+    options.add("-Dsun.java.commander=1");
+    EXPECT_EQ(u16(widen(*javaCommandOption(options, u"a/b/Main", arguments))),
+              u"-Dsun.java.command=a.b.Main x y z");
+    options.add("-Dsun.java.command=mine");
+    EXPECT_FALSE(javaCommandOption(options, u"a/b/Main", arguments));
 }
 
 TEST(ApplyMemoryRule, SizesFromTheMachinesMemory) {
@@ -101,6 +227,22 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
         EXPECT_EQ(u16(search.pattern), std::u16string(c.pattern));
         EXPECT_EQ(u16(search.namePrefix), std::u16string(c.prefix));
     }
+}
+
+// A wildcard finds links too; one whose target is gone (a package's optional jar that is not
+// installed) is no class path entry. Written entries are taken without looking.
+TEST(ClassPathEntries, WildcardMatchesLeaveOutDanglingLinks) {
+    if (onWindows())
+        GTEST_SKIP() << "links are made with the POSIX layer's means";
+    const test::TempFolder dir;
+    dir.write("lib/a.jar", "");
+    std::filesystem::create_symlink(dir.path() / "lib/a.jar", dir.path() / "lib/b.jar");
+    std::filesystem::create_symlink(dir.path() / "gone.jar", dir.path() / "lib/c.jar");
+    StringList entries;
+    entries.add(u"lib/*.jar");
+    const std::u16string lib = u16(wide(dir.path())) + u"/lib/";
+    EXPECT_EQ(u16(assembleClassPath(entries, wide(dir.path()), PathConventions::current())),
+              lib + u"a.jar:" + lib + u"b.jar:");
 }
 
 // The search path variable is shared by the whole test program: it is put back afterwards.

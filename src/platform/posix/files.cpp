@@ -26,6 +26,11 @@ bool firstFileExists(const WideString& path) {
     return stat(narrow(path).c_str(), &st) == 0;
 }
 
+bool leadsToExistingFile(const WideString& path) {
+    struct stat st;
+    return !path.isEmpty() && stat(narrow(path).c_str(), &st) == 0; // stat follows links
+}
+
 namespace {
 
 // The bytes of the UTF-8 character that starts at text[i] (a stray byte counts as one).

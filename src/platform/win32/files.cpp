@@ -13,6 +13,20 @@ bool firstFileExists(const WideString& path) {
     return ScopedFindHandle(FindFirstFileW(w(path), &data)).isValid();
 }
 
+bool leadsToExistingFile(const WideString& path) {
+    const DWORD saved = GetLastError();
+    const DWORD attributes = GetFileAttributesW(w(path));
+    bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    // The attributes are the link's own; opening it follows the link to its target.
+    if (exists && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        exists = ScopedKernelHandle(
+                     CreateFileW(w(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))
+                     .isValid();
+    SetLastError(saved);
+    return exists;
+}
+
 struct DirectorySearch::State {
     ScopedFindHandle handle;
     WIN32_FIND_DATAW data;
