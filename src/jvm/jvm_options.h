@@ -35,15 +35,11 @@ struct JvmOptions {
     uint64_t stackSize = 0;   // from the last -Xss, 0 when none is given
     WideString outputFile;    // expanded; empty: the JVM's own stream
     WideString errorFile;
-<<<<<<< HEAD
-    StringList extraArguments; // passed to main after the command line's
+    StringList leadingArguments; // passed to main before the command line's
+    StringList extraArguments;   // passed to main after the command line's
     // The launcher opens the stream files itself, never through a link, and hands the JVM the
     // opened file: an elevated start, whose user may have put a link where the file goes.
     bool streamFilesOpenedHere = false;
-=======
-    StringList leadingArguments; // passed to main before the command line's
-    StringList extraArguments;   // passed to main after the command line's
->>>>>>> real-apps
 };
 
 // Publishes the runtime's variables, then rebuilds the program search path from "System
