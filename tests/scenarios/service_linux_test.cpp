@@ -104,10 +104,13 @@ TEST(ServiceLinux, SignalsStopTheApplication) {
               (std::vector<std::string>{"STATUS=Starting", "READY=1\nSTATUS=Running",
                                         "STOPPING=1\nSTATUS=Stopping",
                                         "STATUS=Stopped with exit status 5"}));
-    // SIGINT the same way; main returns: a clean stop.
-    const RunResult interrupted = daemon.runAndSignal(SIGINT);
-    EXPECT_EQ(interrupted.out, "main entered \nstop called\nmain stopped\nhook ran\n");
-    EXPECT_EQ(interrupted.exitCode, 0u);
+    // SIGINT and SIGHUP (the terminal that started it closed) the same way; main returns: a
+    // clean stop.
+    for (const int signal : {SIGINT, SIGHUP}) {
+        const RunResult interrupted = daemon.runAndSignal(signal);
+        EXPECT_EQ(interrupted.out, "main entered \nstop called\nmain stopped\nhook ran\n");
+        EXPECT_EQ(interrupted.exitCode, 0u) << signal;
+    }
     // A stop before main is entered (as soon as the daemon takes signals) is not lost: the
     // start is cancelled, or stop() is called once main is entered.
     std::vector<std::string> seen;

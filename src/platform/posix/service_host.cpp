@@ -1,4 +1,6 @@
-// Linux: the service host is a foreground daemon. SIGTERM and SIGINT are blocked before any
+// Linux: the service host is a foreground daemon. SIGTERM, SIGINT and SIGHUP (a service
+// started from a terminal that closes would otherwise die without its shutdown hooks) are
+// blocked before any
 // other thread exists (every thread inherits the mask, the JVM's included, which runs with
 // -Xrs) and taken by one sigwait thread as stop requests. When NOTIFY_SOCKET is set, the
 // state goes to systemd as notify datagrams. Error lines go to standard error, which the
@@ -87,6 +89,7 @@ int32_t ServiceHost::runDispatcher(ServiceEvents& events) {
     sigemptyset(&taker->signals);
     sigaddset(&taker->signals, SIGTERM);
     sigaddset(&taker->signals, SIGINT);
+    sigaddset(&taker->signals, SIGHUP);
     // Before any other thread exists, so that every thread (the JVM's too) inherits it.
     pthread_sigmask(SIG_BLOCK, &taker->signals, nullptr);
     startDetachedThread(takeSignals, taker);
