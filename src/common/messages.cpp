@@ -44,4 +44,8 @@ void ReportSystemError(MessageId templateId, MessageId textId, uint32_t errorCod
     ReportError(LoadMessage(templateId), LoadMessage(textId), static_cast<int32_t>(errorCode));
 }
 
+WideString withDownloadAddress(const WideString& notFoundText) {
+    return notFoundText + u" " + LoadMessage(MessageId::JavaDownloadAddress);
+}
+
 } // namespace noviq

@@ -41,6 +41,10 @@ ErrorLineSink* redirectErrorLines(ErrorLineSink* sink);
 
 // Writes "Error: <message> \n" to standard output in the process's 8-bit code page.
 void ReportError(const WideString& message);
+
+// The runtime-not-found text where no dialog shows it with its link (an error line, a
+// message box, the event log, the terminal): the download address follows "from:".
+WideString withDownloadAddress(const WideString& notFoundText);
 template <class... Args> void ReportError(const WideString& templateText, const Args&... args) {
     ReportError(Format(templateText, args...));
 }

@@ -87,7 +87,7 @@ bool Launcher::chooseRuntime() {
 
     if (serviceMode_) {
         // Nobody could answer a prompt: the service would hang in it.
-        ReportError(notFoundMessage(request));
+        ReportError(withDownloadAddress(notFoundMessage(request)));
         return false;
     }
     auto libraryIn = [type = request.jvmType](const WideString& folder) {

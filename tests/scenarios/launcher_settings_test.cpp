@@ -25,9 +25,9 @@ const Case kCases[] = {
     // Renamed by a packager but shipped without its INI file.
     {"MissingIni", "tool", "", "", "Main class was not specified in INI file."},
     {"ServerJvmRequired", "tool", kMain + "JVM Type=server\r\nMaximum Version=5\r\n", "",
-     kNotFound + "with a server JVM (maximum version 5.65535) from:"},
+     kNotFound + "with a server JVM (maximum version 5.65535) from: ADDRESS"},
     {"DottedFolder", "my.app/tool", kMain + "Minimum Version=11\r\n", "",
-     kNotFound + "(minimum version 11.0) from:"},
+     kNotFound + "(minimum version 11.0) from: ADDRESS"},
     // A relative folder is the application's wherever the program is started from: the
     // runtime planted in the working folder is never loaded.
     {"RelativeJrePath", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
@@ -65,7 +65,8 @@ TEST_P(LauncherSettings, ReadsTheIniBesideTheExecutable) {
         expected = replaceAll(
             replaceAll(replaceAll(expected, "/", "\\"), "DIR", toWindowsPath(dir.path())), "\n",
             "\r\n");
-    expected = replaceAll(expected, "DIR", dir.path().string());
+    expected = replaceAll(replaceAll(expected, "DIR", dir.path().string()), "ADDRESS",
+                          "https://java.com/");
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, windows ? 0xFFFFFFFFu : 0xFFu);

@@ -183,7 +183,7 @@ TEST(ServiceWine, ExitCodesErrorLinesAndConsoleStart) {
     const fs::path eventLog = fs::path(NOVIQ_LINUX_BUILD_DIR) / "wine-eventlog.log";
     const std::string notFound =
         "Error: The Java Runtime Environment (JRE) was not found. Please  download and install "
-        "a JRE (latest version) from: ";
+        "a JRE (latest version) from: https://java.com/ ";
     const struct {
         const char* tag;
         std::string parameters;

@@ -22,10 +22,10 @@ void say(const WideString& text) {
 
 RuntimePromptResult promptForRuntime(const WideString& message, const FolderProbe& probe) {
     if (!platform::isInteractive()) {
-        ReportError(message);
+        ReportError(withDownloadAddress(message));
         return RuntimePromptResult{};
     }
-    say(message + u" " + LoadMessage(MessageId::JavaDownloadAddress) + u"\n");
+    say(withDownloadAddress(message) + u"\n");
     for (;;) {
         say(LoadMessage(MessageId::PromptRuntimeFolder));
         const std::optional<NarrowString> line = platform::readStandardInputLine();

@@ -201,7 +201,7 @@ RuntimePromptResult promptForRuntime(const WideString& message, const FolderProb
             return {PromptOutcome::Cancelled, WideString()};
     }
     // No dialog (no visible window station, no display, no shell): the text as an error line.
-    ReportError(message);
+    ReportError(withDownloadAddress(message));
     return result;
 }
 
