@@ -76,7 +76,9 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
     const std::vector<std::string> env = {"NOVIQ_JVM_ROOT=" + (dir.path() / "none").string(),
                                           "XDG_CONFIG_HOME=" + (dir.path() / "config").string()};
     const std::string prompt = "Java runtime folder (an empty line cancels): ";
-    const fs::path rootsStore = "/var/lib/noviq/Noviq Prompt Test";
+    // Root's store is the machine's: a name of this process's own keeps runs apart.
+    const std::string product = "Noviq Prompt Test " + std::to_string(getpid());
+    const fs::path rootsStore = "/var/lib/noviq/" + product;
     std::error_code ignored;
     fs::remove_all(rootsStore, ignored);
     const auto settings = [&](const std::string& mainClass, const std::string& more) {
@@ -84,8 +86,8 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
             "tool.ini",
             "[Java Runtime Environment]\nMain Class=" + mainClass +
                 "\nMinimum Version=11\nMaximum Version=any\n[Class Path]\nClass Path=apps.jar\n"
-                "[Product Information]\nProduct Name=Noviq Prompt Test\nProduct Code=1\n" +
-                more);
+                "[Product Information]\nProduct Name=" +
+                product + "\nProduct Code=1\n" + more);
     };
 
     // An empty line cancels.
@@ -109,7 +111,7 @@ TEST(ConsolePromptsLinux, RuntimeFolderAndExceptionQuestions) {
     EXPECT_EQ(chosen.exitCode, 0);
     // Root remembers where only root can write; any other user in the per-user file.
     EXPECT_NE(readFile(geteuid() == 0 ? rootsStore / "1/tool.ini"
-                                      : dir.path() / "config/Noviq Prompt Test/1/tool.ini")
+                                      : dir.path() / "config" / product / "1/tool.ini")
                   .find("JRE Path=" + kJdk),
               std::string::npos);
 
