@@ -24,8 +24,13 @@ ErrorLineSink* redirectErrorLines(ErrorLineSink* sink) {
 }
 
 void ReportError(const WideString& message) {
+    // The line ends with a space and a line break; a message that already ends with its own
+    // line break gets the space before it, not a line of its own.
     WideString line(u"Error: ");
-    line += message;
+    if (!message.isEmpty() && message.last() == u'\n')
+        line += message.Left(message.length() - 1);
+    else
+        line += message;
     line += u" \n";
     if (ErrorLineSink* sink = errorLineSink.load(std::memory_order_acquire)) {
         sink->write(line);

@@ -10,6 +10,7 @@
 #include "jre/library_image.h"
 #include "jvm/java_exception.h"
 #include "jvm/jvm_host.h"
+#include "jvm/jvm_output.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/library.h"
@@ -31,7 +32,28 @@ void runEndAction() {
         action->jvmEnded();
 }
 
+// The launcher's line for a JVM that could not be created: the JVM's own first reason when it
+// printed one, else the reason JNI's result names.
+void reportCreationFailure(const WideString& jvmReason, jint result) {
+    WideString reason = jvmReason;
+    if (!reason.isEmpty() && reason.last() == u'.')
+        reason = reason.Left(reason.length() - 1); // the template adds its own period
+    if (reason.isEmpty())
+        reason = createFailureReason(result);
+    ReportError(LoadMessage(MessageId::JniException), LoadMessage(MessageId::CreateJvmFailed),
+                reason);
+}
+
+// Some failures (no room for the heap, an agent that cannot be loaded) end the process from
+// inside the JVM's creation, through the abort hook and then exit(1): the launcher says why
+// before it goes.
+void reportCreationEndingProcess() {
+    if (isJvmBeingCreated())
+        reportCreationFailure(endJvmCreation(), JNI_ERR);
+}
+
 void JNICALL exitHook(jint code) {
+    reportCreationEndingProcess();
     // First: a service manager may end the process as soon as it hears that it stopped.
     runEndAction();
     if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))
@@ -39,6 +61,7 @@ void JNICALL exitHook(jint code) {
 }
 
 void JNICALL abortHook() {
+    reportCreationEndingProcess();
     if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))
         hooks->onAbort();
 }
@@ -142,11 +165,14 @@ JvmSession::MainOutcome JvmSession::runMain(const JvmOptions& options, const Mai
 }
 
 JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
+    // The JVM takes its options in order: the hooks come first, so that they hear of a
+    // failure in any option after them.
     std::vector<JavaVMOption> options;
-    for (const NarrowString& option : jvmOptions.options)
-        options.push_back({const_cast<char*>(option.c_str()), nullptr});
+    options.push_back({const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&jvmPrintHook)});
     options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
     options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&exitHook)});
+    for (const NarrowString& option : jvmOptions.options)
+        options.push_back({const_cast<char*>(option.c_str()), nullptr});
 
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
@@ -157,12 +183,13 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
     JavaVM* vm = nullptr;
     void* env = nullptr;
     const uint32_t start = traceMilliseconds();
+    beginJvmCreation();
     const jint result = createJavaVm_(&vm, &env, &args);
+    const WideString jvmReason = endJvmCreation();
     trace(u"time: JVM creation %u ms, result %d", traceMilliseconds() - start,
           static_cast<int32_t>(result));
     if (result != JNI_OK) {
-        ReportError(LoadMessage(MessageId::JniException), LoadMessage(MessageId::CreateJvmFailed),
-                    createFailureReason(result));
+        reportCreationFailure(jvmReason, result);
         return nullptr;
     }
     vm_.store(vm, std::memory_order_release);

@@ -14,6 +14,10 @@ void writeStandardOutput(const char* bytes, int32_t length);
 // The same for standard error.
 void writeStandardError(const char* bytes, int32_t length);
 
+// Whether a C stream the JVM hands to its print hook is its standard output (anything else
+// counts as its standard error). The JVM's C runtime may not be the launcher's own.
+bool isJvmStandardOutput(const void* cStream);
+
 // From now on standard output and error lead nowhere, also for libraries loaded later and
 // the JVM they host (a windowed program has no console to show them on).
 void discardStandardOutputAndError();

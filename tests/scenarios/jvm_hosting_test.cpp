@@ -108,7 +108,7 @@ TEST(JvmHostingWine, OptionsArgumentsAndEnvironmentArriveExactly) {
     EXPECT_EQ(received, expected);
     EXPECT_EQ(command.rfind("-Dsun.java.command=noviq.Main plain two words ", 0), 0u) << command;
     EXPECT_EQ(command.substr(command.size() - 7), " -c d e") << command;
-    EXPECT_EQ(app.recorded("hook "), (std::vector<std::string>{"abort 1", "exit 1"}));
+    EXPECT_EQ(app.recorded("hook "), (std::vector<std::string>{"vfprintf 1", "abort 1", "exit 1"}));
     EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_PATH="), app.expand("{rt}\\bin\\server\\jvm.dll"));
     EXPECT_EQ(app.recordedOnce("env NOVIQ_JVM_HOME="), app.expand("{rt}"));
     EXPECT_EQ(app.recorded("arg "),
@@ -179,18 +179,19 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
         {"throws", "Failure Check=Yes\n", "scripted main throws\n", uncaught, 1, true},
         {"exit:-2", "", "", "", 0xFFFFFFFEu, false},
         {"create-fails:-42", "",
-         "Error: JNI exception: failed to create the Java VM\r\nReason: .\r\n \r\n", "",
-         0xFFFFFFFFu, false},
-        {"no-main", "", "Error: No main method found in specified class.\r\n \r\n", "", 0xFFFFFFFFu,
+         "Error: JNI exception: failed to create the Java VM\r\nReason: Scripted refusal in 2 "
+         "pieces. \r\n",
+         "Scripted refusal in 2 pieces\r\n", 0xFFFFFFFFu, false},
+        {"no-main", "", "Error: No main method found in specified class. \r\n", "", 0xFFFFFFFFu,
          true},
         // A library's dependencies come from the runtime's bin folder, never from the
         // folder the program is started from.
-        {"returns", "", loadFailed + "126).\r\n \r\n", "", 0xFFFFFFFFu, false, "needs_absent.dll",
+        {"returns", "", loadFailed + "126). \r\n", "", 0xFFFFFFFFu, false, "needs_absent.dll",
          "work"},
         {"returns", "",
-         "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 127).\r\n \r\n", "",
+         "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 127). \r\n", "",
          0xFFFFFFFFu, false, "needs_absent.dll", "rt/bin"},
-        {"returns", "", loadFailed + "193).\r\n \r\n", "", 0xFFFFFFFFu, false, "pe_i686.dll"},
+        {"returns", "", loadFailed + "193). \r\n", "", 0xFFFFFFFFu, false, "pe_i686.dll"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.mode) + " " + c.application + " " + c.jvmFixture);
@@ -295,15 +296,15 @@ TEST(JvmHostingLinux, ClassPathOptionsAndEnvironment) {
         {"Virtual Machine Parameters=-Dshow=@input -Xmx25P  \"-Dgreeting=hello  there\"   "
          "-Dfrom.env=%GREETING%x \n" +
              std::string(kAppsJar),
-         "input=-Dshow=@input\ninput=-Xmx" + std::to_string(physicalKb / 4) +
-             "K\ninput=-Dgreeting=hello  there\ninput=-Dfrom.env=hix\ninput=abort\ninput=exit\n"},
+         "input=vfprintf\ninput=abort\ninput=exit\ninput=-Dshow=@input\ninput=-Xmx" +
+             std::to_string(physicalKb / 4) +
+             "K\ninput=-Dgreeting=hello  there\ninput=-Dfrom.env=hix\n"},
         // Options as java takes them: the JDK takes the two-word module options joined.
         {"Virtual Machine Parameters=-Dshow=@input --add-opens java.base/java.lang=ALL-UNNAMED "
          "@jvm.args\n" +
              std::string(kAppsJar),
-         "input=-Dshow=@input\ninput=--add-"
-         "opens=java.base/java.lang=ALL-UNNAMED\ninput=--module-path=lib\ninput=-Dq=a "
-         "b\ninput=abort\ninput=exit\n",
+         "input=vfprintf\ninput=abort\ninput=exit\ninput=-Dshow=@input\ninput=--add-"
+         "opens=java.base/java.lang=ALL-UNNAMED\ninput=--module-path=lib\ninput=-Dq=a b\n",
          {"lib/a.jar"},
          "-p lib # the module path\n'-Dq=a b'\n"},
         {"Virtual Machine Parameters=-Dshow=java.library.path,@env:PATH,@env:NOVIQ_JVM_HOME\n"
@@ -393,13 +394,13 @@ TEST(JvmHostingLinux, HostileFilesFailCleanly) {
     } cases[] = {
         {"truncated library",
          [&](ScenarioDir& d) { d.write("rt/lib/server/libjvm.so", truncated); },
-         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8).\n \n"},
+         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8). \n"},
         {"FIFO as the library",
          [](ScenarioDir& d) {
              d.write("rt/lib/server/keep", "");
              ASSERT_EQ(mkfifo((d.path() / "rt/lib/server/libjvm.so").c_str(), 0600), 0);
          },
-         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8).\n \n"},
+         "Error: Failed to load Java VM library: {dir}/rt/lib/server/libjvm.so (errno = 8). \n"},
         {"INI file over 64 MiB",
          [](ScenarioDir& d) { fs::resize_file(d.path() / "tool.ini", 65u << 20); },
          "Error: The INI file {dir}/tool.ini is larger than 64 MB. \n"},
@@ -461,19 +462,29 @@ TEST(JvmHostingLinux, HowTheRunEnds) {
         // A stack too small for the JVM to start on: the JVM refuses the value itself.
         {"noviq.apps.Hello", "Virtual Machine Parameters=-Xss16k\n",
          "\nThe Java thread stack size specified is too small. Specify at least 136k\n"
-         "Error: JNI exception: failed to create the Java VM\nReason: unknown.\n \n",
+         "Error: JNI exception: failed to create the Java VM\nReason: The Java thread stack "
+         "size specified is too small. Specify at least 136k. \n",
          "", 255, 0},
         {"noviq.apps.Lingers", "", "main done\nworker done\n", "", 0, 0.9},
         {"noviq.apps.ExitsLater", "", "main done\n", "", 0, 0},
         {"noviq.apps.ExitsLater", "VM Provider=any\n", "main done\nexiting\n", "", 7, 0.6},
-        {"com.example.Missing", "",
-         "Error: Could not find the main class com/example/Missing.\n \n",
+        {"com.example.Missing", "", "Error: Could not find the main class com/example/Missing. \n",
          "java.lang.NoClassDefFoundError: com/example/Missing", 255, 0},
         {"noviq.apps.InstanceMain", "", "",
          "java.lang.NoSuchMethodError: static Lnoviq/apps/InstanceMain;.main", 255, 0},
-        {"noviq.apps.Hello", "Virtual Machine Parameters=-XX:+NoSuchFlag\n",
-         "Error: JNI exception: failed to create the Java VM\nReason: invalid arguments.\n \n",
-         "Unrecognized VM option 'NoSuchFlag'", 255, 0},
+        // The JVM's own words reach the stream it meant, pieces joined into lines, and the
+        // error line names the first of them; some failures end the process from inside
+        // the JVM's creation, with its own code.
+        {"noviq.apps.Hello", "Virtual Machine Parameters=-Xlog:bogus\n",
+         "[0.000s][error][logging] Invalid tag 'bogus' in log selection.\n"
+         "Error: JNI exception: failed to create the Java VM\nReason: [0.000s][error][logging] "
+         "Invalid tag 'bogus' in log selection. \n",
+         "Invalid -Xlog option '-Xlog:bogus', see error log for details.\n", 255, 0},
+        {"noviq.apps.Hello", "Virtual Machine Parameters=-Xmx100000g\n",
+         "Error occurred during initialization of VM\nCould not reserve enough space for "
+         "104857600000KB object heap\nError: JNI exception: failed to create the Java VM\n"
+         "Reason: Could not reserve enough space for 104857600000KB object heap. \n",
+         "", 1, 0},
         // Without a class path no JVM is created: its default would be the current folder.
         {"noviq.apps.Hello", "[Class Path]\nClass Path=none*.jar\n",
          "Error: Java Class Path was not specified in INI file. \n", "", 255, 0},

@@ -572,7 +572,7 @@ TEST(PairedExecutableLinux, StartsThePairedProgramForA32BitRuntime) {
         {"32-bit, 0 at once", elf32, "Pair Product=%PAIR%", true, 0},
         {"a paired program that cannot start is a failure", elf32,
          "Pair Product=/no/such/program\nPair Return Code=Yes", false, 255,
-         "Error: Failed to start the paired program: /no/such/program (errno = 2).\n \n"},
+         "Error: Failed to start the paired program: /no/such/program (errno = 2). \n"},
         // A relative name is the application's; the one in the working folder never runs.
         {"relative to the executable", elf32, "Pair Product=pair/program\nPair Return Code=yes",
          true, 42, "", "app/pair/program"},

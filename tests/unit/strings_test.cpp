@@ -62,7 +62,7 @@ TEST(Messages, SystemErrorLine) {
     const std::string system =
         platform::kPathSeparator == u'\\' ? "Windows exception" : "System error";
     EXPECT_EQ(out,
-              "Error: " + system + ": failed to get the module path (errno = -2147024891).\n \n");
+              "Error: " + system + ": failed to get the module path (errno = -2147024891). \n");
 }
 
 using StringsDeathTest = ::testing::Test;

@@ -42,6 +42,10 @@ void writeStandardError(const char* bytes, int32_t length) {
     writeStream(stderr, bytes, length);
 }
 
+bool isJvmStandardOutput(const void* cStream) {
+    return cStream == stdout;
+}
+
 void discardStandardOutputAndError() {
     const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (nowhere < 0)

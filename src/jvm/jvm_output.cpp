@@ -1,0 +1,108 @@
+// The JVM's vfprintf hook. Each fragment is written at once: a warning's heading comes
+// through the hook while its body is written by the JVM directly, so holding fragments back
+// until a line is complete would put the heading after its own body.
+#include "jvm/jvm_output.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/console.h"
+#include "platform/threads.h"
+
+namespace noviq {
+
+namespace {
+
+constexpr const char* kGeneralHeading = "Error occurred during initialization of VM";
+
+platform::Mutex& reasonLock() {
+    static platform::Mutex lock;
+    return lock;
+}
+JvmReasonLines* reasonLines = nullptr; // under reasonLock, set while the JVM is created
+std::atomic<bool> creating{false};
+
+} // namespace
+
+void JvmReasonLines::offer(const NarrowString& line) {
+    if (!reason_.isEmpty())
+        return;
+    NarrowString text = line;
+    if (!text.isEmpty() && text.last() == '\r')
+        text = text.Left(text.length() - 1);
+    if (!text.isEmpty() && std::strcmp(text.c_str(), kGeneralHeading) != 0)
+        reason_ = text;
+}
+
+void JvmReasonLines::add(const char* text, int32_t length) {
+    for (int32_t i = 0; i < length; ++i) {
+        if (text[i] == '\n') {
+            offer(partial_);
+            partial_ = NarrowString();
+        } else {
+            partial_ += text[i];
+        }
+    }
+}
+
+NarrowString JvmReasonLines::reason() const {
+    if (!reason_.isEmpty())
+        return reason_;
+    JvmReasonLines last = *this;
+    last.offer(partial_);
+    return last.reason_;
+}
+
+jint JNICALL jvmPrintHook(FILE* stream, const char* format, va_list arguments) {
+    char small[512];
+    va_list measure;
+    va_copy(measure, arguments);
+    const int needed = std::vsnprintf(small, sizeof small, format, measure);
+    va_end(measure);
+    if (needed < 0)
+        return needed;
+    std::vector<char> large;
+    const char* text = small;
+    if (static_cast<size_t>(needed) >= sizeof small) {
+        large.resize(static_cast<size_t>(needed) + 1);
+        std::vsnprintf(large.data(), large.size(), format, arguments);
+        text = large.data();
+    }
+    if (platform::isJvmStandardOutput(stream))
+        platform::writeStandardOutput(text, needed);
+    else
+        platform::writeStandardError(text, needed);
+    if (creating.load(std::memory_order_acquire)) {
+        platform::MutexLock hold(reasonLock());
+        if (reasonLines)
+            reasonLines->add(text, needed);
+    }
+    return needed;
+}
+
+void beginJvmCreation() {
+    platform::MutexLock hold(reasonLock());
+    delete reasonLines;
+    reasonLines = new JvmReasonLines();
+    creating.store(true, std::memory_order_release);
+}
+
+WideString endJvmCreation() {
+    platform::MutexLock hold(reasonLock());
+    creating.store(false, std::memory_order_release);
+    WideString reason;
+    if (reasonLines)
+        reason = widen(reasonLines->reason());
+    delete reasonLines;
+    reasonLines = nullptr;
+    return reason;
+}
+
+bool isJvmBeingCreated() {
+    return creating.load(std::memory_order_acquire);
+}
+
+} // namespace noviq
