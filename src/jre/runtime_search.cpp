@@ -3,12 +3,14 @@
 #include "jre/runtime_search.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/path_utils.h"
 #include "common/trace.h"
 #include "jre/jvm_library.h"
 #include "jre/library_image.h"
 #include "platform/path_style.h"
+#include "platform/runtime_folders.h"
 
 namespace noviq {
 
@@ -26,6 +28,23 @@ const VendorKey kJRockitJdk{VendorKeyId::JRockitJdk, u"Software\\JRockit\\Java D
                             true, false};
 const VendorKey kIbmJre{VendorKeyId::IbmJre, u"Software\\IBM\\Java2 Runtime Environment\\", false,
                         false};
+
+// What the runtime folders described as a vendor key's subkeys are, in the trace.
+const char16_t* kindOfRuntimes(VendorKeyId key) {
+    switch (key) {
+    case VendorKeyId::JavaSoftJdk:
+        return u"the JDKs";
+    case VendorKeyId::JavaSoftJre:
+        return u"the JREs";
+    case VendorKeyId::JRockitJre:
+        return u"the JRockit JREs";
+    case VendorKeyId::JRockitJdk:
+        return u"the JRockit JDKs";
+    case VendorKeyId::IbmJre:
+        return u"the IBM runtimes";
+    }
+    return u"the runtimes";
+}
 
 // The keys today's installers write: <path><version><below>, value <value>, the home
 // folder of a Java 9 (or later) layout, or a JDK 8 one with its "jre" folder inside.
@@ -204,17 +223,26 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
     // Runtimes installed without registry entries belong to the native view.
     if (view != RegistryView::Native)
         return;
-    if (!unregistered_)
-        unregistered_ =
-            describeUnregisteredRuntimes(request_.modernRuntimes && request_.userSources);
-    if (!unregistered_->empty())
-        trace(u"search: runtime folders under %s", WideString(key.path));
+    if (!unregistered_) {
+        const bool javaHome = request_.modernRuntimes && request_.userSources;
+        unregistered_ = describeUnregisteredRuntimes(javaHome);
+        const WideString root = platform::installedRuntimesRoot();
+        if (!root.isEmpty())
+            trace(
+                u"search: folder %s%s: %d runtimes", root,
+                WideString(javaHome && platform::kJavaHomeNamesARuntime ? u" and $JAVA_HOME" : u""),
+                static_cast<int32_t>(unregistered_->size()));
+    }
+    bool traced = false;
     for (const UnregisteredRuntime& runtime : *unregistered_)
-        if (runtime.key == key.id)
+        if (runtime.key == key.id) {
+            if (!std::exchange(traced, true))
+                trace(u"search: %s there", WideString(kindOfRuntimes(key.id)));
             consider(runtime.subkeyName, [&](WideString& home) {
                 home = runtime.javaHome;
                 return true;
             });
+        }
 }
 
 void JreSearch::scanModernKey(const char16_t* path, const char16_t* below, const char16_t* value,

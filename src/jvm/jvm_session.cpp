@@ -54,6 +54,7 @@ void reportCreationEndingProcess() {
 
 void JNICALL exitHook(jint code) {
     reportCreationEndingProcess();
+    trace(u"end: Java ends the process, exit code %d", static_cast<int32_t>(code));
     // First: a service manager may end the process as soon as it hears that it stopped.
     runEndAction();
     if (JvmExitHooks* hooks = exitHooks.load(std::memory_order_acquire))

@@ -83,10 +83,11 @@ bool Launcher::chooseRuntime() {
               WideString(runtime_->is32Bit ? u", 32-bit: the paired program runs instead" : u""));
         return true;
     }
-    trace(u"chosen: nothing; the user is asked");
+    trace(u"chosen: nothing");
 
     if (serviceMode_) {
         // Nobody could answer a prompt: the service would hang in it.
+        trace(u"prompt: none, a service asks nobody");
         ReportError(withDownloadAddress(notFoundMessage(request)));
         return false;
     }
@@ -97,14 +98,20 @@ bool Launcher::chooseRuntime() {
         promptForRuntime(notFoundMessage(request),
                          [&](const WideString& folder) { return !libraryIn(folder).isEmpty(); });
     if (choice.outcome == PromptOutcome::NotShown) {
+        trace(
+            u"prompt: none, no terminal or desktop to ask on; the error line says what is missing");
         platform::setLastError(platform::kErrorOutOfMemory);
         return false;
     }
-    if (choice.outcome != PromptOutcome::Accepted)
+    if (choice.outcome != PromptOutcome::Accepted) {
+        trace(u"prompt: the user chose no folder");
         return false;
+    }
     const WideString library = libraryIn(choice.folder);
-    if (library.isEmpty())
+    if (library.isEmpty()) {
+        trace(u"prompt: %s holds no JVM library", choice.folder);
         return false;
+    }
     runtime_ = runtimeChoiceByHeader(library, request.pairedProgramAvailable);
     saveJrePath(*settings_, *context_, choice.folder);
     trace(u"chosen by the user: %s", library);

@@ -15,6 +15,9 @@ namespace noviq::platform {
 // (an alias such as java-1.17.0-openjdk-amd64 -> java-17-openjdk-amd64 is dropped).
 StringList installedRuntimeFolders();
 
+// The system JVM folder those folders are in; empty where there is none (Windows).
+WideString installedRuntimesRoot();
+
 // Whether $JAVA_HOME names one more runtime (Linux, where it is the usual way to point at
 // one); Windows installers register theirs.
 extern const bool kJavaHomeNamesARuntime;

@@ -32,6 +32,10 @@ std::string bytes(const WideString& text) {
 
 } // namespace
 
+WideString installedRuntimesRoot() {
+    return widen(jvmRoot().c_str());
+}
+
 StringList installedRuntimeFolders() {
     const std::string root = jvmRoot();
     std::vector<std::string> names;

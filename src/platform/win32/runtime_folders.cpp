@@ -14,6 +14,10 @@ StringList installedRuntimeFolders() {
     return StringList();
 }
 
+WideString installedRuntimesRoot() {
+    return WideString();
+}
+
 const bool kJavaHomeNamesARuntime = false;
 
 bool isFolder(const WideString& path) {
