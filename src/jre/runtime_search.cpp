@@ -33,9 +33,9 @@ const VendorKey kIbmJre{VendorKeyId::IbmJre, u"Software\\IBM\\Java2 Runtime Envi
 const char16_t* kindOfRuntimes(VendorKeyId key) {
     switch (key) {
     case VendorKeyId::JavaSoftJdk:
-        return u"the JDKs";
+        return u"the JDKs with a jre folder (Java 8 and older)";
     case VendorKeyId::JavaSoftJre:
-        return u"the JREs";
+        return u"the runtimes with the JVM in their own folder (JREs, JDKs from Java 9 on)";
     case VendorKeyId::JRockitJre:
         return u"the JRockit JREs";
     case VendorKeyId::JRockitJdk:
@@ -163,7 +163,8 @@ std::optional<JreCandidate> JreSearch::scanRegistry(RegistryView view) {
         for (const platform::RegistryRoot root :
              {platform::RegistryRoot::LocalMachine, platform::RegistryRoot::CurrentUser}) {
             if (root == platform::RegistryRoot::CurrentUser && !p.userSources) {
-                trace(u"search: HKCU left out: this start is elevated");
+                if (platform::kHasRegistry)
+                    trace(u"search: HKCU left out: this start is elevated");
                 continue;
             }
             for (const ModernKey& key : kModernKeys)
@@ -225,6 +226,8 @@ void JreSearch::scanVendorKey(const VendorKey& key, bool isPreferred, RegistryVi
         return;
     if (!unregistered_) {
         const bool javaHome = request_.modernRuntimes && request_.userSources;
+        if (request_.modernRuntimes && !request_.userSources && platform::kJavaHomeNamesARuntime)
+            trace(u"search: $JAVA_HOME left out: this start is elevated");
         unregistered_ = describeUnregisteredRuntimes(javaHome);
         const WideString root = platform::installedRuntimesRoot();
         if (!root.isEmpty())

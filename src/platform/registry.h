@@ -14,6 +14,9 @@ enum class RegistryView { Native, Wow32 };
 // The machine's keys, or the current user's (where per-user installers register).
 enum class RegistryRoot { LocalMachine, CurrentUser };
 
+// Whether this system has the registry at all (Windows); elsewhere every key fails to open.
+extern const bool kHasRegistry;
+
 // One open key of the machine-wide registry. Move-only; closes its key once.
 class RegistryKey {
 public:

@@ -35,7 +35,8 @@ TEST(TraceLinux, SaysWhyEachDecisionWasTaken) {
               "settings: main class noviq/apps/Exits, minimum version 11.0 (versions 11.0 to "
               "any)"),
           "search: folder " + (dir.path() / "jvm").string() + ": 2 runtimes\n",
-          std::string("search: the JREs there\n"),
+          std::string("search: the runtimes with the JVM in their own folder (JREs, JDKs from Java "
+                      "9 on) there\n"),
           std::string("search:   1.8.0.1 old-8: version 1.8.0.1 is outside the range"),
           "search: chose " + (dir.path() / "jvm/jdk-17/").string() + " of 1 candidates",
           std::string("jvm option: -Djava.class.path=" + (dir.path() / "app/apps.jar").string()),

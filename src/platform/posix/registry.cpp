@@ -4,6 +4,8 @@
 
 namespace noviq::platform {
 
+const bool kHasRegistry = false;
+
 struct RegistryKey::State {};
 
 RegistryKey::~RegistryKey() {

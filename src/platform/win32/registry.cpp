@@ -9,6 +9,8 @@
 
 namespace noviq::platform {
 
+const bool kHasRegistry = true;
+
 using namespace win32;
 
 struct RegistryKey::State {
