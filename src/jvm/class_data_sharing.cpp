@@ -9,6 +9,7 @@
 #include "common/path_utils.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "jvm/jvm_output.h"
 #include "platform/files.h"
 #include "platform/path_style.h"
 #include "platform/process.h"
@@ -28,6 +29,9 @@ constexpr unsigned char kDynamicArchiveMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
 
 // CDS warnings go to standard output by default; the application's output stays its own.
 const char kQuietOption[] = "-Xlog:cds*=off";
+const char kQuietAotOption[] = "-Xlog:aot*=off";
+// What the recording JVM prints as it ends, whatever the log settings say.
+const char kRecordedLine[] = " AOTConfiguration recorded";
 
 const char* const kOptionPrefixes[] = {
     "-Xshare",
@@ -187,8 +191,14 @@ bool isClassDataSharingOption(const NarrowString& option) {
     return false;
 }
 
+WideString classDataFolder(const WideString& cacheFolder) {
+    const WideString separator(&platform::kPathSeparator, 1);
+    return withTrailingSeparator(cacheFolder) + u"noviq" + separator + u"cds" + separator;
+}
+
 NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
     dumpTo_ = WideString();
+    recordingTo_ = WideString();
     NarrowStringList environmentTokens;
     for (const NarrowString& text : in.environmentOptions)
         addTokens(text, environmentTokens);
@@ -220,8 +230,7 @@ NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
             if (!startsWith(option, "-Djava.library.path="))
                 content.add(option);
 
-    const WideString separator(&platform::kPathSeparator, 1);
-    folder_ = withTrailingSeparator(in.cacheFolder) + u"noviq" + separator + u"cds" + separator;
+    folder_ = classDataFolder(in.cacheFolder);
     prefix_ = applicationStem(in.applicationPath) + u"-" + runtime.hex() + u"-";
     const WideString name = folder_ + prefix_ + content.hex();
     archive_ = name + u".jsa";
@@ -245,6 +254,9 @@ NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
         trace(u"class data sharing: none, %s", *why);
         return {};
     }
+
+    if (in.runtimeVersion.component(0) >= kFirstAotCacheVersion)
+        return prepareAotCache(in, name, writers);
 
     NarrowStringList options;
     options.add(NarrowString(kQuietOption));
@@ -277,7 +289,90 @@ NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
     return options;
 }
 
+NarrowStringList ClassDataSharing::prepareAotCache(const ClassDataSharingInputs& in,
+                                                   const WideString& name,
+                                                   platform::FolderWriters writers) {
+    archive_ = name + u".aot";
+    cacheRoot_ = in.cacheFolder;
+    executable_ = in.applicationPath;
+    NarrowStringList options;
+    options.add(NarrowString(kQuietOption));
+    options.add(NarrowString(kQuietAotOption));
+    // The JVM would map a cache made from other jars: the record names the files it was
+    // made from, as they were.
+    const std::optional<NarrowString> expected = aotCacheRecord(archive_, in.classPath);
+    if (expected && platform::readFileStart(record_, 1024 * 1024) == *expected) {
+        std::optional<WideString> why = platform::whyNotPrivate(in.cacheFolder, archive_, writers);
+        if (!why)
+            why = platform::whyNotPrivate(in.cacheFolder, record_, writers);
+        if (!why) {
+            trace(u"class data sharing: uses the ahead-of-time cache %s", archive_);
+            options.add(narrow(u"-XX:AOTCache=" + archive_));
+            return options;
+        }
+        trace(u"class data sharing: %s is not used, %s", archive_, *why);
+    } else if (platform::regularFileStamp(archive_)) {
+        trace(u"class data sharing: %s is not used, its record does not match", archive_);
+    }
+    for (const NarrowString& option : in.jvmOptions)
+        if (option.Find('\n') >= 0) { // the job holds one option a line
+            trace(u"class data sharing: none, an option holds a line break");
+            return {};
+        }
+    const WideString recordTo =
+        name + u"." + decimalUnsigned(platform::currentProcessId()) + u".aotconf.tmp";
+    platform::removeFile(recordTo);
+    if (const uint32_t error = platform::createNewFile(recordTo)) {
+        trace(u"class data sharing: none, %s cannot be created (error %u)", recordTo, error);
+        return {};
+    }
+    recordingTo_ = recordTo;
+    job_ = AotCacheJob{in.jvmLibraryPath, recordTo, archive_, record_, in.classPath, in.jvmOptions};
+    trace(u"class data sharing: no ahead-of-time cache %s; the JVM records the configuration "
+          u"in %s",
+          archive_, recordTo);
+    dropJvmOutputLines(kRecordedLine);
+    options.add(NarrowString("-XX:AOTMode=record"));
+    options.add(narrow(u"-XX:AOTConfiguration=" + recordTo));
+    return options;
+}
+
+void ClassDataSharing::startAotCacheCreation() {
+    const WideString recorded = recordingTo_;
+    recordingTo_ = WideString();
+    if (!isCompleteAotConfiguration(recorded)) {
+        platform::removeFile(recorded);
+        trace(u"class data sharing: the configuration in %s is incomplete; removed", recorded);
+        return;
+    }
+    // The job goes where only this user (elevated: administrators) can write, as the cache.
+    const WideString jobPath =
+        job_.cache + u"." + decimalUnsigned(platform::currentProcessId()) + u".job";
+    const NarrowString text = jobText(job_);
+    platform::removeFile(jobPath);
+    if (platform::createNewFile(jobPath) != 0 ||
+        !platform::appendToFile(jobPath, text.c_str(), text.length())) {
+        platform::removeFile(jobPath);
+        platform::removeFile(recorded);
+        return;
+    }
+    const platform::SystemResult<uint32_t> started =
+        platform::startInBackground(executable_, kAotJobVariable, jobPath, false);
+    if (!started) {
+        platform::removeFile(jobPath);
+        platform::removeFile(recorded);
+        trace(u"class data sharing: the cache's creation cannot be started (error %u)",
+              started.error());
+        return;
+    }
+    trace(u"class data sharing: %s is created in the background", job_.cache);
+}
+
 void ClassDataSharing::jvmEnded() {
+    if (!recordingTo_.isEmpty()) {
+        startAotCacheCreation();
+        return;
+    }
     if (dumpTo_.isEmpty())
         return;
     const WideString dumped = dumpTo_;

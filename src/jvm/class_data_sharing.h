@@ -11,7 +11,9 @@
 #include "base/basic_string.h"
 #include "base/string_list.h"
 #include "jre/java_version.h"
+#include "jvm/aot_cache.h"
 #include "jvm/jvm_session.h"
+#include "platform/protected_folders.h"
 
 namespace noviq {
 
@@ -39,9 +41,19 @@ public:
 
     // A complete dump becomes the archive, with the record that marks it completed, and
     // replaces the application's archives for other class paths; anything else is removed.
+    // A complete recorded configuration is handed to a background start that creates the
+    // ahead-of-time cache from it.
     void jvmEnded() override;
 
 private:
+    NarrowStringList prepareAotCache(const ClassDataSharingInputs& inputs, const WideString& name,
+                                     platform::FolderWriters writers);
+    void startAotCacheCreation();
+
+    WideString cacheRoot_;
+    WideString executable_;
+    AotCacheJob job_;        // the creation this start's recording asks for
+    WideString recordingTo_; // the temporary name of the configuration; empty: none
     WideString folder_;
     WideString prefix_;  // the names of every file of this application and runtime start so
     WideString archive_; // the completed archive
@@ -52,5 +64,8 @@ private:
 // Whether a JVM option decides on class data sharing itself, or on what an archive holds
 // (the class path, the boot and module paths, the class pointer encoding).
 bool isClassDataSharingOption(const NarrowString& option);
+
+// The folder of the archives and caches under a cache folder (ends with a separator).
+WideString classDataFolder(const WideString& cacheFolder);
 
 } // namespace noviq

@@ -25,7 +25,83 @@ platform::Mutex& reasonLock() {
 JvmReasonLines* reasonLines = nullptr; // under reasonLock, set while the JVM is created
 std::atomic<bool> creating{false};
 
+std::atomic<const char*> droppedPrefix{nullptr};
+
+// Per stream: where its current line stands against the dropped prefix. Text that may still
+// turn out to start a dropped line is held back until it is clear.
+struct LineFilter {
+    NarrowString held; // a line start that matches the prefix so far
+    bool atLineStart = true;
+    bool dropping = false;
+};
+LineFilter filters[2]; // standard output, standard error; under filterLock
+
+platform::Mutex& filterLock() {
+    static platform::Mutex lock;
+    return lock;
+}
+
+void write(int streamIndex, const char* text, int32_t length) {
+    if (length <= 0)
+        return;
+    if (streamIndex == 0)
+        platform::writeStandardOutput(text, length);
+    else
+        platform::writeStandardError(text, length);
+}
+
+void passOn(int streamIndex, const char* text, int32_t length) {
+    const char* prefix = droppedPrefix.load(std::memory_order_acquire);
+    if (!prefix) {
+        write(streamIndex, text, length);
+        return;
+    }
+    const int32_t prefixLength = static_cast<int32_t>(std::strlen(prefix));
+    platform::MutexLock hold(filterLock());
+    LineFilter& filter = filters[streamIndex];
+    int32_t start = 0; // of the text not yet written or dropped
+    for (int32_t i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (filter.dropping) {
+            start = i + 1;
+            if (c == '\n') {
+                filter.dropping = false;
+                filter.atLineStart = true;
+            }
+            continue;
+        }
+        if (filter.atLineStart) {
+            const int32_t at = filter.held.length();
+            if (at < prefixLength && c == prefix[at]) {
+                filter.held += c;
+                start = i + 1;
+                if (filter.held.length() == prefixLength) {
+                    filter.held = NarrowString();
+                    filter.dropping = true;
+                    filter.atLineStart = false;
+                }
+                continue;
+            }
+            // Not the dropped line after all: what was held goes out first.
+            write(streamIndex, filter.held.c_str(), filter.held.length());
+            filter.held = NarrowString();
+            filter.atLineStart = false;
+            start = i;
+        }
+        if (c == '\n') {
+            write(streamIndex, text + start, i + 1 - start);
+            start = i + 1;
+            filter.atLineStart = true;
+        }
+    }
+    write(streamIndex, text + start, length - start);
+}
+
 } // namespace
+
+void dropJvmOutputLines(const char* prefix) {
+    droppedPrefix.store(prefix, std::memory_order_release);
+}
 
 void JvmReasonLines::offer(const NarrowString& line) {
     if (!reason_.isEmpty())
@@ -71,10 +147,8 @@ jint JNICALL jvmPrintHook(FILE* stream, const char* format, va_list arguments) {
         std::vsnprintf(large.data(), large.size(), format, arguments);
         text = large.data();
     }
-    if (platform::isJvmStandardOutput(stream))
-        platform::writeStandardOutput(text, needed);
-    else
-        platform::writeStandardError(text, needed);
+    const bool output = platform::isJvmStandardOutput(stream);
+    passOn(output ? 0 : 1, text, needed);
     if (creating.load(std::memory_order_acquire)) {
         platform::MutexLock hold(reasonLock());
         if (reasonLines)

@@ -13,6 +13,10 @@ namespace noviq {
 // The hook the JVM takes as its "vfprintf" option.
 jint JNICALL jvmPrintHook(FILE* stream, const char* format, va_list arguments);
 
+// From now on, lines of the JVM's output that start with `prefix` are left out (one prefix;
+// null for none). The text must stay valid while it is set.
+void dropJvmOutputLines(const char* prefix);
+
 // While the JVM is being created, the hook keeps the first line that says what went wrong;
 // `endJvmCreation` stops that and returns the line (empty when the JVM printed none).
 void beginJvmCreation();

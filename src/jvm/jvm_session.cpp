@@ -218,6 +218,13 @@ JNIEnv* JvmSession::create(const JvmOptions& jvmOptions) {
     return jni;
 }
 
+bool JvmSession::createOnly(const JvmOptions& options) {
+    JNIEnv* env = create(options);
+    if (env)
+        vm()->DetachCurrentThread();
+    return env != nullptr;
+}
+
 JvmSession::MainOutcome JvmSession::mainThreadBody(const JvmOptions& options,
                                                    const MainCall& call) {
     JNIEnv* env = create(options);

@@ -94,6 +94,10 @@ public:
     // runtime's default, never less than the JVM needs to start), and waits for that thread.
     MainOutcome runMain(const JvmOptions& options, const MainCall& call);
 
+    // Creates the JVM on the calling thread and calls nothing: for a JVM whose work is its
+    // creation. False when it cannot be created (reported).
+    bool createOnly(const JvmOptions& options);
+
     // Calls a static method of the main class on the calling thread, attached for the call
     // (and detached after it unless `keepAttached`). Nothing when no JVM runs or the method
     // cannot be called. An exception it throws, or the failed lookup, is described.

@@ -7,10 +7,14 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "gui/prompts.h"
+#include "jvm/aot_cache.h"
+#include "jvm/class_data_sharing.h"
 #include "launcher/launcher.h"
 #include "platform/console.h"
+#include "platform/environment.h"
 #include "platform/library.h"
 #include "platform/process.h"
+#include "platform/protected_folders.h"
 #include "platform/text.h"
 
 namespace noviq {
@@ -31,11 +35,31 @@ private:
     WideString caption_;
 };
 
+// The launcher started by itself to create an ahead-of-time cache: the job must lie in the
+// cache folder that this process, elevated or not, would use itself.
+std::optional<int32_t> runAotCacheJob() {
+    for (const char16_t* variable : {kAotJobVariable, kAotCreateVariable}) {
+        const std::optional<WideString> job = platform::wholeEnvironmentVariable(variable);
+        if (!job)
+            continue;
+        platform::removeEnvironmentVariable(kAotJobVariable);
+        platform::removeEnvironmentVariable(kAotCreateVariable);
+        const bool elevated = platform::isElevated();
+        const WideString root =
+            elevated ? platform::protectedCacheRoot() : platform::perUserCacheFolder();
+        return createAotCache(*job, root, root.isEmpty() ? WideString() : classDataFolder(root),
+                              elevated, variable == kAotCreateVariable);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int32_t launcherMain(bool windowed) {
     endProcessOnAllocationFailure();
     startTrace();
+    if (const std::optional<int32_t> created = runAotCacheJob())
+        return *created;
     if (windowed) {
         platform::discardStandardOutputAndError();
         // Never destroyed: a JVM thread may still report while the process exits.

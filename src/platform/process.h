@@ -45,4 +45,11 @@ bool isElevated();
 // current directory. With `wait`, waits for it and returns its exit code; otherwise 0.
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait);
 
+// Starts `program` in the background: no arguments, standard streams that lead nowhere, no
+// inherited handles, a session (Linux) or no console (Windows) of its own, this process's
+// environment with `variable` set to `value`. With `wait`, waits for it and returns its
+// exit code; otherwise 0.
+SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
+                                         const WideString& value, bool wait);
+
 } // namespace noviq::platform

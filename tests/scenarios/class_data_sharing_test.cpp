@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 namespace noviq::test {
 namespace {
 
+// The runtimes that take the dynamic archive; from Java 24 on the ahead-of-time cache is
+// used instead (tested below on Temurin 25 where this machine has it).
 std::vector<std::string> jdks() {
-    std::vector<std::string> found = {"/usr/lib/jvm/java-17-openjdk-amd64"};
-    if (fs::exists("/usr/lib/jvm/temurin-25-jdk-amd64/lib/server/libjvm.so"))
-        found.push_back("/usr/lib/jvm/temurin-25-jdk-amd64");
-    return found;
+    return {"/usr/lib/jvm/java-17-openjdk-amd64"};
 }
+const std::string kTemurin25 = "/usr/lib/jvm/temurin-25-jdk-amd64";
 
 // <dir>/app/tool with apps.jar, the cache in <dir>/cache, the trace in <dir>/trace.txt.
 class CdsApplication {
@@ -383,6 +383,54 @@ TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
     ASSERT_EQ(lstat(machineFolder.c_str(), &folder), 0);
     EXPECT_EQ(folder.st_uid, 0u);
     EXPECT_EQ(folder.st_mode & 0777, 0700u);
+}
+
+// The ahead-of-time cache: the recording start looks like a start without the key, the cache
+// is made in the background and used by later starts, and a cache that no longer matches the
+// jars it was made from (the JVM would run the old classes) or was cut short is never used.
+TEST(CdsLinux, AheadOfTimeCacheOnTodaysRuntimes) {
+    if (!fs::exists(kTemurin25 + "/lib/server/libjvm.so"))
+        GTEST_SKIP() << "needs Temurin 25";
+    CdsApplication app(kTemurin25, "noviq.apps.Hello");
+    // The background creation takes a few seconds; it is over once its job file is gone.
+    const auto cacheMade = [&] {
+        for (int i = 0; i < 600 && !app.files(".job").empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return app.files(".aot").size() == 1 && app.files(".done").size() == 1;
+    };
+    const RunResult without = app.run(false);
+    expectSameRun(app.run(true), without);
+    EXPECT_EQ(countOf(app.trace(), "the JVM records the configuration"), 1u) << app.trace();
+    ASSERT_TRUE(cacheMade());
+    expectSameRun(app.run(true), without);
+    EXPECT_EQ(countOf(app.trace(), "uses the ahead-of-time cache"), 1u) << app.trace();
+
+    // The jar replaced at the same path by one without the main class: the start must fail
+    // as it fails without the key, not run the cached class.
+    const fs::path jar = app.dir().path() / "app/apps.jar";
+    RunOptions pack;
+    pack.args = {"--create",
+                 "--file",
+                 jar.string(),
+                 "-C",
+                 (fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/classes").string(),
+                 "noviq/apps/Exits.class"};
+    ASSERT_EQ(test::run(Build::Linux, kTemurin25 + "/bin/jar", pack).exitCode, 0u);
+    const RunResult replacedWithout = app.run(false);
+    EXPECT_NE(replacedWithout.exitCode, 0u);
+    expectSameRun(app.run(true), replacedWithout);
+    EXPECT_EQ(countOf(app.trace(), "uses the ahead-of-time cache"), 0u) << app.trace();
+    cacheMade();
+
+    // A cache cut short (its record no longer matches) is not used, and is made again.
+    app.dir().copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
+    app.run(true);
+    ASSERT_TRUE(cacheMade());
+    const fs::path cache = app.files(".aot")[0];
+    fs::permissions(cache, fs::perms::owner_write, fs::perm_options::add);
+    fs::resize_file(cache, fs::file_size(cache) / 2);
+    expectSameRun(app.run(true), without);
+    EXPECT_EQ(countOf(app.trace(), "its record does not match"), 1u) << app.trace();
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -91,6 +93,44 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) 
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));
+    if (!wait)
+        return 0u;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        return static_cast<uint32_t>(WEXITSTATUS(status));
+    return static_cast<uint32_t>(128 + WTERMSIG(status));
+}
+
+SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
+                                         const WideString& value, bool wait) {
+    const NarrowString path = narrow(program);
+    const std::string prefix = std::string(narrow(variable).c_str()) + "=";
+    const std::string setting = prefix + narrow(value).c_str();
+    std::vector<char*> env;
+    for (char** entry = environ; *entry; ++entry)
+        if (std::string(*entry).compare(0, prefix.size(), prefix) != 0)
+            env.push_back(*entry);
+    env.push_back(const_cast<char*>(setting.c_str()));
+    env.push_back(nullptr);
+    std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd < 3; ++fd)
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // A session of its own: the terminal's hang-up and the job's signals are not its own.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), env.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));

@@ -1,6 +1,9 @@
 // Windows: the launcher's own process.
 #include "platform/process.h"
 
+#include <cwchar>
+#include <string>
+
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/windows_api.h"
 
@@ -90,6 +93,38 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) 
     // paired program runs without one and reports as windowed.
     const DWORD flags = GetConsoleCP() == 0 ? DETACHED_PROCESS : 0;
     if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                        &startup, &info))
+        return SystemResult<uint32_t>::failure(GetLastError());
+    ScopedKernelHandle process(info.hProcess);
+    ScopedKernelHandle thread(info.hThread);
+    if (!wait)
+        return 0u;
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<uint32_t>(code);
+}
+
+SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
+                                         const WideString& value, bool wait) {
+    // The environment block: this process's variables without `variable`, then its setting.
+    std::wstring block;
+    const std::wstring prefix = std::wstring(w(variable)) + L"=";
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1)
+            if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0)
+                block.append(entry, wcslen(entry) + 1);
+        FreeEnvironmentStringsW(strings);
+    }
+    block += prefix + w(value);
+    block.push_back(L'\0');
+    block.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES; // all three null: nowhere
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
                         &startup, &info))
         return SystemResult<uint32_t>::failure(GetLastError());
     ScopedKernelHandle process(info.hProcess);
