@@ -31,7 +31,7 @@ const Case kCases[] = {
     // A relative folder is the application's wherever the program is started from: the
     // runtime planted in the working folder is never loaded.
     {"RelativeJrePath", "app/tool", kMain + "JRE Path=jre\r\n", "elsewhere",
-     "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR).\n"},
+     "Failed to load Java VM library: DIR/app/jre/LIB (errno = ERR)."},
 };
 
 class LauncherSettings : public testing::TestWithParam<std::tuple<Build, Case>> {};
