@@ -57,7 +57,17 @@ PeImage::PeImage(const Bytes& file) : file_(file) {
     view.need(table, sectionCount * 40);
     for (size_t i = 0; i < sectionCount; ++i) {
         const size_t at = table + 40 * i;
-        debugSections |= file[at] == '/' || std::memcmp(&file[at], ".debug", 6) == 0;
+        // A "/N" name is at offset N of the string table after the symbols.
+        size_t name = at;
+        if (file[at] == '/') {
+            size_t offset = 0;
+            for (size_t k = 1; k < 8 && file[at + k] >= '0' && file[at + k] <= '9'; ++k)
+                offset = offset * 10 + static_cast<size_t>(file[at + k] - '0');
+            name = size_t{symbolTable} + 18 * size_t{symbolCount} + offset;
+            if (!symbolTable || !view.fits(name, 6))
+                view.corrupt("has a section name outside its string table");
+        }
+        debugSections |= std::memcmp(&file[name], ".debug", 6) == 0;
         sections_.push_back(
             {at, view.u32(at + 8), view.u32(at + 12), view.u32(at + 16), view.u32(at + 20)});
         const Section& s = sections_.back();
@@ -68,9 +78,18 @@ PeImage::PeImage(const Bytes& file) : file_(file) {
                                    std::max(sections_[i - 1].virtualSize, sections_[i - 1].rawSize))
             view.corrupt("has overlapping sections");
     }
-    if (symbolTable || symbolCount || debugSections)
+    // A stripped image may still point at an empty string table after its sections (the
+    // i686 strip leaves one): that overlay moves with the sections' end.
+    if (symbolCount || debugSections)
         refuse(kBadExecutable, "INPUT is not stripped (it has a symbol table or debug sections): "
                                "brand the release executable, or strip it first");
+    if (sections_.empty())
+        view.corrupt("has no sections");
+    symbolTable_ = symbolTable;
+    fileHeader_ = pe + 4;
+    const Section& lastSection = sections_.back();
+    if (symbolTable && symbolTable < size_t{lastSection.rawPointer} + lastSection.rawSize)
+        view.corrupt("has a symbol table inside its sections");
     auto directory = [&](size_t index) {
         return std::pair{view.u32(directories_ + 8 * index),
                          view.u32(directories_ + 8 * index + 4)};
@@ -143,6 +162,8 @@ Bytes PeImage::withResources(const std::vector<Resource>& resources) const {
                    file_.begin() + last.rawPointer + last.rawSize);
         imageEnd = moved + std::max(last.virtualSize, last.rawSize);
     }
+    if (symbolTable_)
+        put32(out, fileHeader_ + 8, static_cast<uint32_t>(symbolTable_ - oldEnd + out.size()));
     out.insert(out.end(),
                file_.begin() + static_cast<std::ptrdiff_t>(std::min(oldEnd, file_.size())),
                file_.end());

@@ -28,8 +28,9 @@ private:
         uint32_t virtualSize, virtualAddress, rawSize, rawPointer;
     };
     const Bytes& file_;
-    size_t optionalHeader_ = 0;
-    size_t directories_ = 0; // file offset of the data directories
+    size_t fileHeader_ = 0, optionalHeader_ = 0;
+    uint32_t symbolTable_ = 0; // an empty table's place in the overlay, or 0
+    size_t directories_ = 0;   // file offset of the data directories
     uint32_t sectionAlignment_ = 0, fileAlignment_ = 0;
     std::vector<Section> sections_;
     size_t resourceIndex_ = 0;
