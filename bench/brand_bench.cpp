@@ -44,9 +44,15 @@ void BM_BrandOneExecutable(benchmark::State& state) {
                                            "--dpi-awareness",
                                            "permonitorv2",
                                            "--long-path-aware"};
-    for (auto _ : state)
+    for (auto _ : state) {
+        // A new OUTPUT each time, as a packaging run writes it (replacing a file by rename
+        // makes some file systems flush the old one first).
+        state.PauseTiming();
+        fs::remove(output);
+        state.ResumeTiming();
         if (noviq::brand::runTool(args) != 0)
             state.SkipWithError("branding failed");
+    }
     fs::remove_all(dir);
 }
 BENCHMARK(BM_BrandOneExecutable)->Unit(benchmark::kMillisecond);
