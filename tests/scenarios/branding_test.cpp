@@ -162,6 +162,12 @@ TEST(BrandingWine, BrandedLaunchersReadBackSignAndRunAsTheUnbrandedOnes) {
                      (dir.path() / "signed.exe").string()};
         const RunResult verified = run(Build::Linux, "/usr/bin/osslsigncode", sign);
         EXPECT_EQ(verified.exitCode, 0u) << verified.out << verified.err;
+        // A branded file brands again; once signed it does not.
+        EXPECT_EQ(brand({branded.string(), (dir.path() / "again.exe").string()}).exitCode, 0u);
+        const RunResult refused =
+            brand({(dir.path() / "signed.exe").string(), (dir.path() / "again.exe").string()});
+        EXPECT_EQ(refused.exitCode, 3u);
+        EXPECT_NE(refused.err.find("INPUT is signed"), std::string::npos) << refused.err;
         fs::remove(dir.path() / "signed.exe");
     }
 }
@@ -252,7 +258,6 @@ TEST(BrandingWine, RefusesBadInputWithOneErrorAndNoOutput) {
         {{variant("lfanew.exe", 0x3C, 0x7FFFFFF0), out}, 3, "no PE header"},
         {{variant("symbols.exe", pe + 16, 1), out}, 3, "is not stripped"},
         {{(fs::path(NOVIQ_WINDOWS_BUILD_DIR) / "noviq.exe").string(), out}, 3, "is not stripped"},
-        {{variant("signed.exe", pe + 24 + 112 + 4 * 8 + 4, 0x800), out}, 3, "INPUT is signed"},
         {{windowsFixture("pe_i686.dll").string(), out}, 3, "not one of the Noviq launchers"},
         {{in, out, "--icon", in}, 4, "is not an .ico file"},
         {{in, out, "--icon",
