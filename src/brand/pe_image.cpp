@@ -73,6 +73,8 @@ PeImage::PeImage(const Bytes& file) : file_(file) {
         const Section& s = sections_.back();
         if (s.rawSize && !view.fits(s.rawPointer, s.rawSize))
             view.corrupt("is truncated (a section lies past its end)");
+        if (s.rawSize && s.rawPointer < table + 40 * sectionCount)
+            view.corrupt("has a section inside its headers");
         if (i > 0 &&
             s.virtualAddress < sections_[i - 1].virtualAddress +
                                    std::max(sections_[i - 1].virtualSize, sections_[i - 1].rawSize))
@@ -98,7 +100,8 @@ PeImage::PeImage(const Bytes& file) : file_(file) {
         refuse(kBadExecutable, "INPUT is signed: branding would break its signature; brand the "
                                "unsigned executable and sign the result");
 
-    const auto [resourceRva, resourceSize] = directory(kDirectoryResource);
+    const uint32_t resourceRva = directory(kDirectoryResource).first,
+                   resourceSize = directory(kDirectoryResource).second;
     const auto found = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) {
         return resourceRva && s.virtualAddress == resourceRva;
     });
@@ -128,6 +131,11 @@ PeImage::PeImage(const Bytes& file) : file_(file) {
             refuse(kBadExecutable, "INPUT has data that cannot be moved after its resources: "
                                    "not one of the Noviq launchers");
     }
+    for (size_t i = 0; i < resourceIndex_; ++i)
+        if (sections_[i].rawSize &&
+            size_t{sections_[i].rawPointer} + sections_[i].rawSize > rsrc.rawPointer)
+            refuse(kBadExecutable, "INPUT has sections stored after its resources: not one of "
+                                   "the Noviq launchers");
     if (after == 1 && sections_.back().rawPointer != rsrc.rawPointer + rsrc.rawSize)
         refuse(kBadExecutable, "INPUT has a gap after its resource section: not one of the "
                                "Noviq launchers");

@@ -114,8 +114,10 @@ int brandFiles(const std::vector<std::string>& args) {
     if (files.size() != 2)
         refuse(kUsage, "give INPUT.exe and OUTPUT.exe (noviq-brand --help)");
     const fs::path input = pathOf(files[0]), output = pathOf(files[1]);
-    std::error_code error;
-    if (fs::weakly_canonical(input, error) == fs::weakly_canonical(output, error) ||
+    std::error_code error, outputError;
+    const fs::path canonicalInput = fs::weakly_canonical(input, error),
+                   canonicalOutput = fs::weakly_canonical(output, outputError);
+    if ((!error && !outputError && canonicalInput == canonicalOutput) ||
         fs::equivalent(input, output, error))
         refuse(kUsage, "OUTPUT is INPUT: write the branded launcher to a new file");
     options.outputName = files[1].substr(files[1].find_last_of("/\\") + 1);
