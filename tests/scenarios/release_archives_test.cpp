@@ -41,10 +41,10 @@ std::string utf16(const std::string& ascii) {
 TEST(ReleaseArchives, TheWindowsZipRunsItsSample) {
     ScenarioDir dir;
     const std::string top = "noviq-" NOVIQ_VERSION "-windows-x64";
-    ASSERT_EQ(unpack(top + ".zip", dir, top),
-              (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar",
-                                        "noviq-brand.exe", "noviq.exe", "noviq.ini",
-                                        "noviq32.exe", "noviqw.exe"}));
+    ASSERT_EQ(
+        unpack(top + ".zip", dir, top),
+        (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq-brand.exe",
+                                  "noviq.exe", "noviq.ini", "noviq32.exe", "noviqw.exe"}));
     const fs::path folder = dir.path() / top;
     for (const char* exe : {"noviq.exe", "noviqw.exe", "noviq32.exe"}) {
         SCOPED_TRACE(exe);
