@@ -1,6 +1,6 @@
 # Builds the release archives (cmake -P, called by the "dist" target of the Linux tree):
-#   noviq-<version>-windows-x64.zip     noviq.exe, noviqw.exe, noviq32.exe
-#   noviq-<version>-linux-x64.tar.gz    noviq
+#   noviq-<version>-windows-x64.zip     noviq.exe, noviqw.exe, noviq32.exe, noviq-brand.exe
+#   noviq-<version>-linux-x64.tar.gz    noviq, noviq-brand
 # each with stripped executables, the sample application (noviq.ini beside greeter.jar), the
 # README with the user's documents it links to, and the licence, under one top folder of the
 # archive's name.
@@ -38,7 +38,7 @@ endfunction()
 # The user's documents keep their places, so that the README's links work in the archive.
 function(add_documents folder)
   file(MAKE_DIRECTORY "${folder}/docs/images")
-  foreach(document README.md LICENSE docs/ini-reference.md docs/linux-build.md
+  foreach(document README.md LICENSE docs/ini-reference.md docs/linux-build.md docs/branding.md
                    docs/images/jre-not-found.png docs/images/java-exception.png)
     file(COPY_FILE "${SOURCE_DIR}/${document}" "${folder}/${document}")
   endforeach()
@@ -50,7 +50,7 @@ function(pack name flags format extension)
   # Modes as users expect them, whatever the umask of whoever packed the archive.
   file(GLOB_RECURSE staged "${staging}/${name}/*")
   foreach(file ${staged})
-    if(file MATCHES "(\\.exe|/noviq)$")
+    if(file MATCHES "(\\.exe|/noviq|/noviq-brand)$")
       file(CHMOD "${file}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                        GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
     else()
@@ -77,6 +77,7 @@ file(MAKE_DIRECTORY "${staging}/${windows}")
 strip_into(x86_64-w64-mingw32-strip "${WINDOWS_BUILD_DIR}/noviq.exe" "${staging}/${windows}/noviq.exe")
 strip_into(x86_64-w64-mingw32-strip "${WINDOWS_BUILD_DIR}/noviqw.exe" "${staging}/${windows}/noviqw.exe")
 strip_into(i686-w64-mingw32-strip "${WINDOWS32_BUILD_DIR}/noviq32.exe" "${staging}/${windows}/noviq32.exe")
+strip_into(x86_64-w64-mingw32-strip "${WINDOWS_BUILD_DIR}/noviq-brand.exe" "${staging}/${windows}/noviq-brand.exe")
 write_sample("${staging}/${windows}" "\\greeter.jar" DOS)
 add_documents("${staging}/${windows}")
 pack(${windows} cf zip zip)
@@ -84,6 +85,7 @@ pack(${windows} cf zip zip)
 set(linux "noviq-${VERSION}-linux-x64")
 file(MAKE_DIRECTORY "${staging}/${linux}")
 strip_into(strip "${LINUX_BUILD_DIR}/noviq" "${staging}/${linux}/noviq")
+strip_into(strip "${LINUX_BUILD_DIR}/noviq-brand" "${staging}/${linux}/noviq-brand")
 write_sample("${staging}/${linux}" "greeter.jar" UNIX)
 add_documents("${staging}/${linux}")
 file(COPY_FILE "${SOURCE_DIR}/docs/noviq-app.service" "${staging}/${linux}/noviq-app.service")

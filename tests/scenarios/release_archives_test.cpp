@@ -41,15 +41,20 @@ std::string utf16(const std::string& ascii) {
 TEST(ReleaseArchives, TheWindowsZipRunsItsSample) {
     ScenarioDir dir;
     const std::string top = "noviq-" NOVIQ_VERSION "-windows-x64";
-    ASSERT_EQ(unpack(top + ".zip", dir, top),
-              (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq.exe",
-                                        "noviq.ini", "noviq32.exe", "noviqw.exe"}));
+    ASSERT_EQ(
+        unpack(top + ".zip", dir, top),
+        (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq-brand.exe",
+                                  "noviq.exe", "noviq.ini", "noviq32.exe", "noviqw.exe"}));
     const fs::path folder = dir.path() / top;
     for (const char* exe : {"noviq.exe", "noviqw.exe", "noviq32.exe"}) {
         SCOPED_TRACE(exe);
         const std::string image = readFile(folder / exe);
         EXPECT_LT(image.size(), 1000000u) << "not stripped";
         EXPECT_NE(image.find(utf16(NOVIQ_VERSION)), std::string::npos) << "no version resource";
+        // The shipped branding tool takes the shipped launchers.
+        RunOptions brand;
+        brand.args = {exe, std::string("branded-") + exe};
+        EXPECT_EQ(run(Build::Windows, folder / "noviq-brand.exe", brand).exitCode, 0u);
     }
 
     // The scripted runtime in jre64\ beside the executable stands in for a bundled one.
@@ -65,7 +70,7 @@ TEST(ReleaseArchives, TheTarballRunsItsSampleWithTheJdk) {
     const std::string top = "noviq-" NOVIQ_VERSION "-linux-x64";
     ASSERT_EQ(unpack(top + ".tar.gz", dir, top),
               (std::vector<std::string>{"LICENSE", "README.md", "docs", "greeter.jar", "noviq",
-                                        "noviq-app.service", "noviq.ini"}));
+                                        "noviq-app.service", "noviq-brand", "noviq.ini"}));
     const fs::path exe = dir.path() / top / "noviq";
     EXPECT_LT(fs::file_size(exe), 1000000u) << "not stripped";
     RunOptions options;
