@@ -154,7 +154,8 @@ struct WineCase {
 
 // The older vendor keys (JavaSoft, JRockit, IBM), and today's installers with "Modern
 // Runtimes=yes": every layout, both roots, the 32-bit view, versions from the key name or the
-// runtime's release file, keys that lead nowhere.
+// runtime's release file, keys that lead nowhere; which keys each setting searches and how
+// they rank. Preferred versions and version ranges are the unit tables'.
 TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
     NOVIQ_SKIP_WITHOUT_WINE();
     const Key jre17(SunJre, "1.7", "rt/jre17");
@@ -184,11 +185,6 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
          kAny + "JVM Type=favor_server", listOf(Key(SunJdk, "1.6", "rt/jdk16"), jre17),
          dll("rt/jdk16/jre", "server"),
          listOf(dll("rt/jdk16/jre", "server"), dll("rt/jre17", "server"))},
-        {"Preferred versions in entry order", kAny + "Preferred versions=1.5;1.6",
-         listOf(Key(SunJre, "1.6.0_20", "rt/jre16"), Key(SunJre, "1.5.0_22", "rt/jre15")),
-         dll("rt/jre15")},
-        {"an empty Maximum Version is no upper bound", "Minimum Version=1.6", listOf(jre17),
-         dll("rt/jre17")},
         {"JRE Path without a range", "JRE Path=%RT%\\custom", none, dll("rt/custom"),
          listOf(dll("rt/custom"))},
         {"JRE Path without a library is passed over", kAny + "JRE Path=%RT%\\empty", listOf(jre17),
@@ -327,8 +323,8 @@ std::string release(const std::string& version) {
     return "IMPLEMENTOR=\"Debian\"\nJAVA_VERSION=\"" + version + "\"\n";
 }
 
-// The policy itself (versions, preferences, JRE Path) is the core's and checked under Wine;
-// these cases cover what the Linux build finds where.
+// The policy itself (versions, preferences, ordering) is the core's and checked in the unit
+// tables; these cases cover what the Linux build finds where.
 TEST(RuntimeSearchLinux, ChoosesAmongTheRuntimeFolders) {
     const Folder jdk17{"jdk-17", release("17.0.1")};
     const struct {
