@@ -299,28 +299,33 @@ TEST(JvmHostingWine, SplashScreenBetweenLibraryLoadAndJvmCreation) {
     }
 }
 
-// "Restart Code" in the windowed launcher: each System.exit(23) starts it again with its
-// arguments, as a new process waited for; the sixth restart within a minute is refused and
-// the process ends with 23.
+// "Restart Code": each System.exit(23) starts the launcher again with its arguments, as a
+// new process waited for, sharing the standard handles; the sixth restart within a minute
+// is refused and the process ends with 23. The windowed launcher's refusal is a message box.
 TEST(JvmHostingWine, RestartCodeStartsTheLauncherAgain) {
     NOVIQ_SKIP_WITHOUT_WINE();
-    ScriptedInstallation app("exit:23", withMain("", "\\lib\\a.jar", "Restart Code=23\n"));
-    app.dir().copy(launcherBinary(Build::Windows).parent_path() / "noviqw.exe", "tool.exe");
-    RunOptions options;
-    options.notElevated = true; // every start appends to one trace file
-    options.env = {{"NOVIQ_TRACE", toWindowsPath(app.dir().path() / "trace.txt")}};
-    options.args = {"one", "two words"};
-    const RunResult result = app.run(options);
-    EXPECT_EQ(result.exitCode, 23u);
-    const std::string trace = readFile(app.dir().path() / "trace.txt");
-    EXPECT_EQ(countOf(trace, "main: called"), 6u) << trace;
-    for (int restart = 1; restart <= 5; ++restart)
-        EXPECT_EQ(countOf(trace, "restart: exit code 23, restart " + std::to_string(restart) +
-                                     " within 60 s"),
-                  1u)
-            << trace;
-    EXPECT_EQ(countOf(trace, "restart: the new start ended with 23"), 5u) << trace;
-    EXPECT_EQ(app.recorded("arg ").size(), 2u); // the last start's
+    for (const char* launcher : {"noviq.exe", "noviqw.exe"}) {
+        SCOPED_TRACE(launcher);
+        ScriptedInstallation app("exit:23", withMain("", "\\lib\\a.jar", "Restart Code=23\n"));
+        app.dir().copy(launcherBinary(Build::Windows).parent_path() / launcher, "tool.exe");
+        RunOptions options;
+        options.notElevated = true; // every start appends to one trace file
+        options.env = {{"NOVIQ_TRACE", toWindowsPath(app.dir().path() / "trace.txt")}};
+        options.args = {"one", "two words"};
+        const RunResult result = app.run(options);
+        EXPECT_EQ(result.exitCode, 23u);
+        EXPECT_EQ(countOf(result.out, "restarted at most 5 times within 60 seconds"),
+                  std::string(launcher) == "noviq.exe" ? 1u : 0u);
+        const std::string trace = readFile(app.dir().path() / "trace.txt");
+        EXPECT_EQ(countOf(trace, "main: called"), 6u) << trace;
+        for (int restart = 1; restart <= 5; ++restart)
+            EXPECT_EQ(countOf(trace, "restart: exit code 23, restart " + std::to_string(restart) +
+                                         " within 60 s"),
+                      1u)
+                << trace;
+        EXPECT_EQ(countOf(trace, "restart: the new start ended with 23"), 5u) << trace;
+        EXPECT_EQ(app.recorded("arg ").size(), 2u); // the last start's
+    }
 }
 
 // ---- Linux: the system JDK ----
