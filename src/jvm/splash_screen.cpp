@@ -71,6 +71,8 @@ void showSplashScreen(const WideString& jvmLibraryPath, const WideString& image,
         trace(u"splash: none, the runtime has no %s", library);
         return;
     }
+    // For good and, on Linux, into the global scope, where AWT looks up SplashClose when the
+    // first window opens (a library of its own scope would stay on the screen).
     const platform::SystemResult<void*> loaded = platform::loadLibraryForever(library);
     if (!loaded) {
         trace(u"splash: none, %s cannot be loaded (error %d)", library,
