@@ -9,6 +9,7 @@
 #include "common/trace.h"
 #include "gui/prompts.h"
 #include "jre/jvm_library.h"
+#include "jvm/splash_screen.h"
 #include "platform/environment.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -44,6 +45,7 @@ void traceSettings(const Settings& s) {
 } // namespace
 
 bool Launcher::initialize() {
+    restart_.captureStart();
     context_ = readProcessContext();
     if (!context_)
         return false;
@@ -119,6 +121,9 @@ bool Launcher::chooseRuntime() {
 }
 
 int32_t Launcher::run() {
+    if (!settings_->splashScreen.isEmpty() &&
+        (instances_.role() == SingleInstance::Role::Later || (runtime_ && runtime_->is32Bit)))
+        trace(u"splash: none, another process runs the application");
     if (runtime_ && runtime_->is32Bit) {
         // The paired executable runs instead of the JVM; it gets no arguments. This process
         // serves no later start any more: the paired program coordinates its own.
@@ -137,6 +142,10 @@ int32_t Launcher::run() {
     }
     if (instances_.role() == SingleInstance::Role::Later)
         return instances_.handOver(context_->arguments);
+    // A service never comes here: the service manager's recovery options restart it. The
+    // new start must find no first instance; a class data dump is complete by then.
+    if (settings_->restartCode)
+        restart_.arm(*settings_->restartCode, [this] { instances_.shutdown(); });
     return runJava(StringList(), NarrowStringList(), nullptr);
 }
 
@@ -178,6 +187,10 @@ int32_t Launcher::runJava(const StringList& startParameters,
     if (!options)
         return -1; // without a class path the JVM would load classes from the current folder
     options->streamFilesOpenedHere = context_->elevated;
+    if (!settings_->splashScreen.isEmpty() && serviceMode_)
+        trace(u"splash: none, a service has no desktop");
+    else if (!settings_->splashScreen.isEmpty())
+        showSplashScreen(runtime_->jvmLibraryPath, settings_->splashScreen, options->options);
     if (!extraJvmOptions.isEmpty()) {
         NarrowStringList all = extraJvmOptions;
         for (const NarrowString& option : options->options)
@@ -216,7 +229,10 @@ int32_t Launcher::runJava(const StringList& startParameters,
         trace(u"main thread stack: %u bytes (0: the runtime's default)", options->stackSize);
     }
     if (settings_->failureCheck && !serviceMode_)
-        call.mainThrew = [](const WideString& trace) { return presentException(trace); };
+        call.mainThrew = [](const WideString& trace) {
+            closeSplashScreen();
+            return presentException(trace);
+        };
     switch (session_.runMain(*options, call)) {
     case JvmSession::MainOutcome::Returned:
         trace(u"main: returned");

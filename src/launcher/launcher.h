@@ -9,6 +9,7 @@
 #include "jvm/class_data_sharing.h"
 #include "jvm/jvm_session.h"
 #include "launcher/process_context.h"
+#include "launcher/restart.h"
 #include "launcher/settings.h"
 #include "launcher/single_instance.h"
 #include "service/service_module.h"
@@ -17,12 +18,15 @@ namespace noviq {
 
 class Launcher final : private ServiceApplication, private InstanceRequestHandler {
 public:
-    // In this order: initialize(), then run() or runAsService(), then shutdown().
+    // In this order: initialize(), then run() or runAsService(), then shutdown(), then
+    // endingWith().
     bool initialize();
     int32_t run();
     // `started`: what initialize() returned; a service reports a failed start too.
     int32_t runAsService(bool started);
     void shutdown();
+    // The exit code to end with: the restart's when the application asked for one.
+    int32_t endingWith(int32_t code) { return restart_.endingWith(code); }
 
     bool isService() const { return serviceMode_; }
 
@@ -49,6 +53,7 @@ private:
     JvmSession session_;
     ClassDataSharing sharing_;
     ServiceModule service_;
+    SelfRestart restart_;
 };
 
 } // namespace noviq

@@ -75,6 +75,7 @@ int32_t launcherMain(bool windowed) {
     else if (started)
         result = launcher.run();
     launcher.shutdown();
+    result = launcher.endingWith(result);
     trace(u"end: exit code %d", result);
     return result;
 }

@@ -2,6 +2,8 @@
 // a runtime folder chosen by the user.
 #include "launcher/settings.h"
 
+#include <cstdint>
+
 #include "common/ini_file.h"
 #include "common/messages.h"
 #include "common/path_utils.h"
@@ -53,6 +55,20 @@ bool isReadable(const WideString& iniPath) {
 
 bool isYes(const WideString& value) {
     return equalsIgnoringAsciiCase(value, "Yes");
+}
+
+// A decimal exit code, "-" allowed; nothing for an empty or malformed value.
+std::optional<int32_t> exitCodeOf(const WideString& text) {
+    const bool negative = text.length() > 1 && text[0] == u'-';
+    int64_t value = 0;
+    for (int32_t i = negative ? 1 : 0; i < text.length(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9' || value > INT32_MAX)
+            return std::nullopt;
+        value = value * 10 + (text[i] - u'0');
+    }
+    if (text.isEmpty() || value > INT32_MAX)
+        return std::nullopt;
+    return static_cast<int32_t>(negative ? -value : value);
 }
 
 void readRuntimeKind(const IniReader& ini, RuntimeRequest& request) {
@@ -216,6 +232,10 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     s.pairProduct =
         absoluteFrom(context.executableFolder, ini.GetValue(kApplication, u"Pair Product"));
     s.pairReturnCode = isYes(ini.GetValue(kApplication, u"Pair Return Code"));
+    const WideString splash = ini.GetValue(kApplication, u"Splash Screen");
+    if (!splash.isEmpty())
+        s.splashScreen = absoluteFrom(context.executableFolder, splash);
+    s.restartCode = exitCodeOf(ini.GetValue(kApplication, u"Restart Code"));
     // A 32-bit launcher hosts 32-bit runtimes itself and never hands over: a paired copy
     // whose INI file names a paired program (one copied from its partner's) would otherwise
     // start itself again and again.

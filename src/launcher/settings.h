@@ -26,6 +26,8 @@ struct Settings {
     WideString libraryPath;
     WideString pairProduct; // the paired 32-bit program, or empty
     bool pairReturnCode = false;
+    WideString splashScreen;            // the image's full path, or empty
+    std::optional<int32_t> restartCode; // the exit code that starts the application again
 };
 
 // Reads the settings from the context's INI file (and "JRE Path" from the per-user file

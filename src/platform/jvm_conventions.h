@@ -18,6 +18,9 @@ extern const char16_t* const kSearchPathVariable; // "Path" on Windows, "PATH" o
 extern const char16_t* const kRuntimeLibraryFolderSibling; // "lib" on Windows, null on Linux
 extern const char16_t* const kRuntimeProgramFolderSibling; // null on Windows, "bin" on Linux
 
+// The runtime's splash screen library, in the folder two levels above the JVM library.
+extern const char16_t* const kSplashLibraryName; // "splashscreen.dll", "libsplashscreen.so"
+
 // The JVM's own default java.library.path ends with the current folder (Windows): the
 // launcher then always passes one of its own.
 extern const bool kJvmDefaultLibraryPathHasCurrentFolder;

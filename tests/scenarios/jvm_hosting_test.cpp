@@ -223,6 +223,113 @@ TEST(JvmHostingWine, HowTheApplicationEnds) {
     }
 }
 
+// The splash screen through the runtime's bin\splashscreen.dll, a stand-in that notes its
+// calls in the trace: between the library load and the JVM's creation, or one line says why
+// not and the run goes on; an error line's message box takes it down first.
+TEST(JvmHostingWine, SplashScreenBetweenLibraryLoadAndJvmCreation) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    const std::string shown = "splash: {dir}\\splash.png shown";
+    const struct {
+        const char* mode;
+        std::string parameters;
+        bool library, display, windowed;
+        std::vector<std::string> inOrder;
+        const char* absent;
+    } cases[] = {
+        {"returns",
+         "",
+         true,
+         true,
+         false,
+         {"time: library load", "splash stub: SplashInit",
+          "splash stub: SplashLoadFile {dir}\\splash.png",
+          "splash stub: SplashSetFileJarName {dir}\\splash.png (none)", shown, "time: JVM creation",
+          "main: returned"},
+         "SplashClose"},
+        {"missing-class",
+         "",
+         true,
+         true,
+         true,
+         {shown, "time: JVM creation", "splash stub: SplashClose", "main: not called"},
+         "none,"},
+        {"returns",
+         "-Djava.awt.headless=false -Djava.awt.headless=TRUE",
+         true,
+         true,
+         false,
+         {"splash: none, the JVM runs headless", "main: returned"},
+         "splash stub"},
+        {"returns",
+         "",
+         false,
+         true,
+         false,
+         {"splash: none, the runtime has no {rt}\\bin\\splashscreen.dll", "main: returned"},
+         "shown"},
+        {"returns",
+         "",
+         true,
+         false,
+         false,
+         {"splash stub: SplashInit", "splash: none, there is no display", "main: returned"},
+         "SplashLoadFile"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + c.parameters + (c.library ? " library" : "") +
+                     (c.display ? " display" : "") + (c.windowed ? " windowed" : ""));
+        ScriptedInstallation app(c.mode, withMain("", "\\lib\\a.jar", "Splash Screen=splash.png\n"),
+                                 c.parameters);
+        app.dir().write("splash.png", "image");
+        if (c.library)
+            app.dir().copy(windowsFixture("splashscreen.dll"), "rt/bin/splashscreen.dll");
+        if (c.windowed)
+            app.dir().copy(launcherBinary(Build::Windows).parent_path() / "noviqw.exe", "tool.exe");
+        RunOptions options;
+        options.notElevated = true; // appends to the trace file the stub writes too
+        options.env = {{"NOVIQ_TRACE", toWindowsPath(app.dir().path() / "trace.txt")}};
+        if (!c.display)
+            options.env.push_back({"SPLASH_STUB_NO_DISPLAY", "1"});
+        app.run(options);
+        const std::string trace = readFile(app.dir().path() / "trace.txt");
+        size_t at = 0;
+        for (const std::string& line : c.inOrder) {
+            at = trace.find(app.expand(line), at);
+            ASSERT_NE(at, std::string::npos) << app.expand(line) << "\n" << trace;
+        }
+        EXPECT_EQ(trace.find(c.absent), std::string::npos) << trace;
+    }
+}
+
+// "Restart Code": each System.exit(23) starts the launcher again with its arguments, as a
+// new process waited for, sharing the standard handles; the sixth restart within a minute
+// is refused and the process ends with 23. The windowed launcher's refusal is a message box.
+TEST(JvmHostingWine, RestartCodeStartsTheLauncherAgain) {
+    NOVIQ_SKIP_WITHOUT_WINE();
+    for (const char* launcher : {"noviq.exe", "noviqw.exe"}) {
+        SCOPED_TRACE(launcher);
+        ScriptedInstallation app("exit:23", withMain("", "\\lib\\a.jar", "Restart Code=23\n"));
+        app.dir().copy(launcherBinary(Build::Windows).parent_path() / launcher, "tool.exe");
+        RunOptions options;
+        options.notElevated = true; // every start appends to one trace file
+        options.env = {{"NOVIQ_TRACE", toWindowsPath(app.dir().path() / "trace.txt")}};
+        options.args = {"one", "two words"};
+        const RunResult result = app.run(options);
+        EXPECT_EQ(result.exitCode, 23u);
+        EXPECT_EQ(countOf(result.out, "restarted at most 5 times within 60 seconds"),
+                  std::string(launcher) == "noviq.exe" ? 1u : 0u);
+        const std::string trace = readFile(app.dir().path() / "trace.txt");
+        EXPECT_EQ(countOf(trace, "main: called"), 6u) << trace;
+        for (int restart = 1; restart <= 5; ++restart)
+            EXPECT_EQ(countOf(trace, "restart: exit code 23, restart " + std::to_string(restart) +
+                                         " within 60 s"),
+                      1u)
+                << trace;
+        EXPECT_EQ(countOf(trace, "restart: the new start ended with 23"), 5u) << trace;
+        EXPECT_EQ(app.recorded("arg ").size(), 2u); // the last start's
+    }
+}
+
 // ---- Linux: the system JDK ----
 
 const std::string kJdk = "/usr/lib/jvm/java-17-openjdk-amd64";
@@ -506,6 +613,31 @@ TEST(JvmHostingLinux, HowTheRunEnds) {
         EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_GE(took.count(), c.minSeconds);
     }
+}
+
+// "Restart Code": System.exit with it starts the launcher again with its arguments and its
+// environment (neither the rebuilt PATH nor the launcher's count); the sixth restart within
+// a minute is refused with one error line, and the process ends with the code.
+TEST(JvmHostingLinux, RestartCodeStartsTheApplicationAgain) {
+    JdkInstallation app("noviq.apps.Exits",
+                        std::string(kAppsJar) + "[Application]\nRestart Code=23\n");
+    const std::string marker = (app.dir.path() / "marker").string();
+    RunOptions options;
+    options.args = {"23", marker};
+    const RunResult once = app.run(options);
+    EXPECT_EQ(once.exitCode, 0u) << once.err;
+    const std::string first = once.out.substr(0, once.out.find('\n') + 1);
+    EXPECT_EQ(first.rfind("Exits 23 " + marker + " in ", 0), 0u) << once.out;
+    EXPECT_EQ(once.out, first + first);
+
+    options.args = {"23"};
+    const RunResult loop = app.run(options);
+    EXPECT_EQ(loop.exitCode, 23u) << loop.err;
+    EXPECT_EQ(countOf(loop.out, "Exits 23 in "), 6u) << loop.out;
+    EXPECT_EQ(countOf(loop.out, "Error: The application ended with its restart code 23 again: it "
+                                "is restarted at most 5 times within 60 seconds."),
+              1u)
+        << loop.out;
 }
 
 } // namespace

@@ -161,5 +161,28 @@ TEST(Settings, JrePathComesFromThePerUserFileOnceItExists) {
     }
 }
 
+TEST(Settings, RestartCodeAndSplashScreen) {
+    const struct {
+        const char* lines;
+        std::optional<int32_t> restartCode;
+        const char* splash; // under the executable's folder; null: none
+    } cases[] = {
+        {"Restart Code=23\nSplash Screen=img/s.png\n", 23, "img/s.png"},
+        {"Restart Code=-1\n", -1, nullptr},
+        {"Restart Code=2x\n", std::nullopt, nullptr},
+        {"Restart Code=4294967319\n", std::nullopt, nullptr},
+    };
+    SettingsFile file;
+    for (const auto& c : cases) {
+        file.write(jre("") + "[Application]\n" + c.lines);
+        const std::optional<Settings> s = file.read();
+        ASSERT_TRUE(s) << c.lines;
+        EXPECT_EQ(s->restartCode, c.restartCode) << c.lines;
+        EXPECT_EQ(u16(s->splashScreen),
+                  c.splash ? u16(file.context().executableFolder) + u16(wide(c.splash)) : u"")
+            << c.lines;
+    }
+}
+
 } // namespace
 } // namespace noviq

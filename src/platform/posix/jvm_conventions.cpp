@@ -7,6 +7,7 @@ const char16_t kListSeparator = u':';
 const char16_t* const kSearchPathVariable = u"PATH";
 const char16_t* const kRuntimeLibraryFolderSibling = nullptr;
 const char16_t* const kRuntimeProgramFolderSibling = u"bin";
+const char16_t* const kSplashLibraryName = u"libsplashscreen.so";
 const AbsolutePathForm kAbsolutePathForm = AbsolutePathForm::LeadingSeparator;
 
 const bool kJvmDefaultLibraryPathHasCurrentFolder = false;
