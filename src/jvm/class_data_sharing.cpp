@@ -277,6 +277,14 @@ NarrowStringList ClassDataSharing::prepare(const ClassDataSharingInputs& in) {
     return options;
 }
 
+void ClassDataSharing::jvmCutOff() {
+    if (dumpTo_.isEmpty())
+        return;
+    platform::removeFile(dumpTo_);
+    trace(u"class data sharing: the dump in %s was cut off; removed", dumpTo_);
+    dumpTo_ = WideString();
+}
+
 void ClassDataSharing::jvmEnded() {
     if (dumpTo_.isEmpty())
         return;

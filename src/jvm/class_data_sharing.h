@@ -40,6 +40,9 @@ public:
     // A complete dump becomes the archive, with the record that marks it completed, and
     // replaces the application's archives for other class paths; anything else is removed.
     void jvmEnded() override;
+    // A dump the end of the process cut off may have its header and still lack regions: it
+    // is removed, whatever it looks like.
+    void jvmCutOff() override;
 
 private:
     WideString folder_;

@@ -26,6 +26,13 @@ struct Settings {
     WideString libraryPath;
     WideString pairProduct; // the paired 32-bit program, or empty
     bool pairReturnCode = false;
+    // A service's stop call: a static method of stopClass (slash-separated), with "Stop
+    // Parameters" as its String[] when they are given.
+    WideString stopClass; // the main class unless set
+    WideString stopMethod;
+    bool stopCallConfigured = false; // "Stop Class" or "Stop Method" is set
+    bool stopParametersGiven = false;
+    uint32_t stopTimeout = 30; // seconds until Java is ended after the stop call; 0: none
 };
 
 // Reads the settings from the context's INI file (and "JRE Path" from the per-user file

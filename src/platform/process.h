@@ -45,4 +45,8 @@ bool isElevated();
 // current directory. With `wait`, waits for it and returns its exit code; otherwise 0.
 SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait);
 
+// Ends the process with `code` at once: no exit handlers, no library clean-up, other threads
+// stopped wherever they are (a JVM that does not end when asked, for one).
+[[noreturn]] void endProcessNow(uint32_t code);
+
 } // namespace noviq::platform

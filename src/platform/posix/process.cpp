@@ -104,4 +104,8 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) 
     return static_cast<uint32_t>(128 + WTERMSIG(status));
 }
 
+[[noreturn]] void endProcessNow(uint32_t code) {
+    _exit(static_cast<int>(code));
+}
+
 } // namespace noviq::platform
