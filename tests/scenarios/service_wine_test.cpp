@@ -132,19 +132,19 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         bool exits;                     // Java is ended with System.exit(0)
         int held; // kRunning: main returned, a worker keeps it running; kStopPending: the stop
     } cases[] = {
-        {"stop", waits + "-Dscripted.stoppable=1", "", {"stop noviq/Main"}, false, 0},
+        {"stop", waits + "-Dscripted.stoppable=1", "", {"noviq/Main"}, false, 0},
         // With "Omit Service Name", main gets the arguments without the service's name.
         {"nostop", waits, "Omit Service Name=1\n", {}, true, 0},
         {"configured",
          waits + "-Dscripted.stoppable=args",
          "Stop Class=noviq.Control\nStop Parameters=-p \"a b\"\n",
-         {"stop noviq/Control [" + hexUnits("-p") + "] [" + hexUnits("a b") + "]"},
+         {"noviq/Control [" + hexUnits("-p") + "] [" + hexUnits("a b") + "]"},
          false,
          0},
         {"hangs",
          waits + "-Dscripted.stoppable=hangs",
          "Stop Timeout=2\n",
-         {"stop noviq/Main"},
+         {"noviq/Main"},
          true,
          kStopPending},
         // main has returned, a non-daemon thread still works: the service still runs.
@@ -190,9 +190,9 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         EXPECT_EQ(stopped.state, kStopped);
         EXPECT_EQ(stopped.win32ExitCode, 0u);
         EXPECT_EQ(stopped.serviceExitCode, 0u);
-        EXPECT_EQ(service.recorded("stop"), c.stops);
-        EXPECT_EQ(service.recorded("exit"),
-                  c.exits ? std::vector<std::string>{"exit 0"} : std::vector<std::string>{});
+        EXPECT_EQ(service.recorded("stop "), c.stops);
+        EXPECT_EQ(service.recorded("exit "),
+                  c.exits ? std::vector<std::string>{"0"} : std::vector<std::string>{});
     }
 }
 
