@@ -212,7 +212,7 @@ TEST(ServiceWine32, ThePairedProgramRunsAsTheService) {
     const ServiceStatus stopped = service.waitFor(kStopped);
     EXPECT_EQ(stopped.win32ExitCode, 1066u); // ERROR_SERVICE_SPECIFIC_ERROR
     EXPECT_EQ(stopped.serviceExitCode, 42u);
-    EXPECT_EQ(service.recorded("main "), std::vector<std::string>{"main noviq/Main"});
+    EXPECT_EQ(service.recorded("main "), std::vector<std::string>{"noviq/Main"});
 }
 
 // Java's exit status and the launcher's failures are the service's own exit code; error lines
