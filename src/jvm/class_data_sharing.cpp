@@ -368,6 +368,19 @@ void ClassDataSharing::startAotCacheCreation() {
     trace(u"class data sharing: %s is created in the background", job_.cache);
 }
 
+void ClassDataSharing::jvmCutOff() {
+    if (!recordingTo_.isEmpty()) {
+        platform::removeFile(recordingTo_);
+        trace(u"class data sharing: the configuration in %s was cut off; removed", recordingTo_);
+        recordingTo_ = WideString();
+    }
+    if (dumpTo_.isEmpty())
+        return;
+    platform::removeFile(dumpTo_);
+    trace(u"class data sharing: the dump in %s was cut off; removed", dumpTo_);
+    dumpTo_ = WideString();
+}
+
 void ClassDataSharing::jvmEnded() {
     if (!recordingTo_.isEmpty()) {
         startAotCacheCreation();

@@ -44,6 +44,9 @@ public:
     // A complete recorded configuration is handed to a background start that creates the
     // ahead-of-time cache from it.
     void jvmEnded() override;
+    // A dump the end of the process cut off may have its header and still lack regions: it
+    // is removed, whatever it looks like.
+    void jvmCutOff() override;
 
 private:
     NarrowStringList prepareAotCache(const ClassDataSharingInputs& inputs, const WideString& name,

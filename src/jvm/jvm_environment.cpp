@@ -71,7 +71,8 @@ void removeUserJvmOptionVariables() {
     }
 }
 
-// "Cmd" and "Leading Cmd": split as a command line is, empty arguments left out.
+// "Cmd", "Leading Cmd" and "Stop Parameters": split as a command line is, empty arguments
+// left out.
 StringList splitArguments(const WideString& text) {
     StringList arguments;
     if (text.isEmpty())
@@ -195,6 +196,7 @@ std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,
 
     result.leadingArguments = splitArguments(settings.leadingArguments);
     result.extraArguments = splitArguments(settings.extraArguments);
+    result.stopArguments = splitArguments(settings.stopArguments);
     return result;
 }
 

@@ -22,6 +22,7 @@ struct JvmSettings {
     WideString errorFile;
     WideString leadingArguments;   // "Leading Cmd"
     WideString extraArguments;     // "Cmd"
+    WideString stopArguments;      // "Stop Parameters"
     bool classDataSharing = false; // "Class Data Sharing" is "auto"
     // JDK_JAVA_OPTIONS, taken before the parameters as java takes it; never read for an
     // elevated start, where any program of the user could have set it.
@@ -37,6 +38,7 @@ struct JvmOptions {
     WideString errorFile;
     StringList leadingArguments; // passed to main before the command line's
     StringList extraArguments;   // passed to main after the command line's
+    StringList stopArguments;    // passed to a service's stop method
     // The launcher opens the stream files itself, never through a link, and hands the JVM the
     // opened file: an elevated start, whose user may have put a link where the file goes.
     bool streamFilesOpenedHere = false;

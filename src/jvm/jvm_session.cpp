@@ -72,22 +72,25 @@ void describePendingException(JNIEnv* env) {
         env->ExceptionDescribe();
 }
 
-// The main class, found by its slash-separated name through the class's own Java string,
-// so that any name converts to the modified UTF-8 FindClass takes. Reports what fails.
-jclass findMainClass(JNIEnv* env, const WideString& mainClass) {
+// A class, found by its slash-separated name through the name's own Java string, so that
+// any name converts to the modified UTF-8 FindClass takes. Reports what fails, unless
+// `quietly` (the exception of a failed lookup is then left pending).
+jclass findMainClass(JNIEnv* env, const WideString& mainClass, bool quietly = false) {
     jstring className = newJavaString(env, mainClass);
     if (!className) {
-        ReportError(LoadMessage(MessageId::MainClassLoadFailed), mainClass);
+        if (!quietly)
+            ReportError(LoadMessage(MessageId::MainClassLoadFailed), mainClass);
         return nullptr;
     }
     const char* modifiedUtf8 = env->GetStringUTFChars(className, nullptr);
     if (!modifiedUtf8) {
-        env->ExceptionDescribe();
+        if (!quietly)
+            env->ExceptionDescribe();
         return nullptr;
     }
     jclass type = env->FindClass(modifiedUtf8);
     env->ReleaseStringUTFChars(className, modifiedUtf8);
-    if (!type) {
+    if (!type && !quietly) {
         env->ExceptionDescribe();
         ReportError(LoadMessage(MessageId::MainClassNotFound), mainClass);
     }
@@ -102,6 +105,11 @@ void setJvmExitHooks(JvmExitHooks* hooks) {
 
 void setJvmEndAction(JvmEndAction* action) {
     endAction.store(action, std::memory_order_release);
+}
+
+void cutOffJvmEndAction() {
+    if (JvmEndAction* action = endAction.exchange(nullptr, std::memory_order_acq_rel))
+        action->jvmCutOff();
 }
 
 bool JvmSession::load(const WideString& jvmLibraryPath, const WideString& dependencyFolder) {
@@ -275,7 +283,7 @@ JvmSession::MainOutcome JvmSession::mainThreadBody(const JvmOptions& options,
     return threw ? MainOutcome::Threw : MainOutcome::Returned;
 }
 
-std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainClass,
+std::optional<StaticCallResult> JvmSession::callStatic(const WideString& className,
                                                        const StaticCall& call,
                                                        bool keepAttached) const {
     JavaVM* vm = this->vm();
@@ -286,13 +294,15 @@ std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainCla
         return std::nullopt;
     JNIEnv* env = static_cast<JNIEnv*>(attached);
     auto finish = [&](std::optional<StaticCallResult> result) {
+        if (call.reportedByCaller)
+            env->ExceptionClear();
         describePendingException(env);
         if (!keepAttached)
             vm->DetachCurrentThread();
         return result;
     };
 
-    jclass type = findMainClass(env, mainClass);
+    jclass type = findMainClass(env, className, call.reportedByCaller);
     if (!type)
         return finish(std::nullopt);
     jmethodID method = nullptr;
@@ -307,7 +317,8 @@ std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainCla
     if (!method)
         return finish(std::nullopt);
     jobjectArray arguments = nullptr;
-    if (call.arguments && !(arguments = newJavaStringArray(env, *call.arguments)))
+    if (std::strncmp(signature, "([", 2) == 0 &&
+        !(arguments = newJavaStringArray(env, call.arguments ? *call.arguments : StringList())))
         return finish(std::nullopt);
 
     StaticCallResult result;
@@ -323,6 +334,15 @@ std::optional<StaticCallResult> JvmSession::callStatic(const WideString& mainCla
     else
         env->CallStaticVoidMethod(type, method);
     result.threw = env->ExceptionCheck() == JNI_TRUE;
+    if (result.threw && call.reportedByCaller) {
+        jthrowable thrown = env->ExceptionOccurred();
+        env->ExceptionClear(); // the trace is captured with no exception pending
+        const WideString trace = captureStackTrace(env, thrown);
+        int32_t end = 0;
+        while (end < trace.length() && trace[end] != u'\r' && trace[end] != u'\n')
+            ++end;
+        result.exception = trace.Left(end);
+    }
     return finish(result);
 }
 

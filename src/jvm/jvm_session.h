@@ -36,10 +36,12 @@ void setJvmExitHooks(JvmExitHooks* hooks);
 // Work that needs the JVM to have finished what it does at its end (files it writes as it
 // ends are then complete). It runs once: when Java ends the process, from the exit hook
 // before the hooks' receiver hears of it; otherwise in JvmSession::destroy(), also when no
-// JVM was created.
+// JVM was created. When the process is ended before the JVM could finish, jvmCutOff() runs
+// instead (from endJvmEndActionCutOff()).
 class JvmEndAction {
 public:
     virtual void jvmEnded() = 0;
+    virtual void jvmCutOff() = 0;
 
 protected:
     ~JvmEndAction() = default;
@@ -47,6 +49,10 @@ protected:
 
 // Sets the one end action (null for none), from any thread.
 void setJvmEndAction(JvmEndAction* action);
+
+// The process is about to be ended while the JVM may still be ending: the end action, unless
+// it ran already, is told that what the JVM writes as it ends is incomplete.
+void cutOffJvmEndAction();
 
 // How main is called, and what happens around the call.
 struct MainCall {
@@ -61,20 +67,25 @@ struct MainCall {
     std::function<bool(const WideString& trace)> mainThrew;
 };
 
-// A static method of the main class called on an attached thread of its own.
+// A static method called on an attached thread of its own.
 struct StaticCall {
     const char* name;
     // Tried in order, the first the class has is called: "()V", "([Ljava/lang/String;)V" or
     // "([Ljava/lang/String;)I".
     std::vector<const char*> signatures;
-    const StringList* arguments = nullptr; // the String[] argument, when the signature has one
+    // The String[] argument, when the signature has one (null: an empty array).
+    const StringList* arguments = nullptr;
     std::function<void(bool returnsInt)> beforeCall; // once the method is found; may be empty
+    // The caller reports a missing class or method, and what the method threw
+    // (StaticCallResult::exception): the JVM describes neither.
+    bool reportedByCaller = false;
 };
 
 struct StaticCallResult {
     int32_t value = 0; // 0 for void
     bool returnsInt = false;
     bool threw = false;
+    WideString exception; // reportedByCaller: the first line of what it threw
 };
 
 class JvmSession {
@@ -98,10 +109,11 @@ public:
     // creation. False when it cannot be created (reported).
     bool createOnly(const JvmOptions& options);
 
-    // Calls a static method of the main class on the calling thread, attached for the call
-    // (and detached after it unless `keepAttached`). Nothing when no JVM runs or the method
-    // cannot be called. An exception it throws, or the failed lookup, is described.
-    std::optional<StaticCallResult> callStatic(const WideString& mainClass, const StaticCall& call,
+    // Calls a static method of the class (slash-separated; found as the system class loader
+    // finds it) on the calling thread, attached for the call (and detached after it unless
+    // `keepAttached`). Nothing when no JVM runs or the method cannot be called. An exception
+    // it throws, or the failed lookup, is described unless the caller reports it.
+    std::optional<StaticCallResult> callStatic(const WideString& className, const StaticCall& call,
                                                bool keepAttached) const;
 
     // Calls System.exit(status) on the calling thread, attached for it; a JVM that honours it

@@ -124,48 +124,87 @@ int32_t Launcher::run() {
     if (!settings_->splashScreen.isEmpty() &&
         (instances_.role() == SingleInstance::Role::Later || (runtime_ && runtime_->is32Bit)))
         trace(u"splash: none, another process runs the application");
-    if (runtime_ && runtime_->is32Bit) {
-        // The paired executable runs instead of the JVM; it gets no arguments. This process
-        // serves no later start any more: the paired program coordinates its own.
-        instances_.shutdown();
-        // Naming this launcher itself, it would start itself without end.
-        const platform::SystemResult<uint32_t> code =
-            platform::isSameFile(settings_->pairProduct, context_->executablePath)
-                ? platform::SystemResult<uint32_t>::failure(platform::kErrorInvalidParameter)
-                : platform::startPairedProgram(settings_->pairProduct, settings_->pairReturnCode);
-        if (!code) {
-            ReportError(LoadMessage(MessageId::PairedProgramFailed), settings_->pairProduct,
-                        static_cast<int32_t>(code.error()));
-            return -1;
-        }
-        return static_cast<int32_t>(*code);
-    }
-    if (instances_.role() == SingleInstance::Role::Later)
-        return instances_.handOver(context_->arguments);
     // A service never comes here: the service manager's recovery options restart it. The
     // new start must find no first instance; a class data dump is complete by then.
-    if (settings_->restartCode)
+    if (settings_->restartCode && !(runtime_ && runtime_->is32Bit) &&
+        instances_.role() != SingleInstance::Role::Later)
         restart_.arm(*settings_->restartCode, [this] { instances_.shutdown(); });
-    return runJava(StringList(), NarrowStringList(), nullptr);
+    return launch(StringList(), NarrowStringList(), nullptr);
+}
+
+int32_t Launcher::launch(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
+                         ServiceProgress* progress) {
+    if (runtime_ && runtime_->is32Bit)
+        return runPairedProgram(progress);
+    if (instances_.role() == SingleInstance::Role::Later)
+        return instances_.handOver(context_->arguments);
+    return runJava(startParameters, extraJvmOptions, progress);
+}
+
+int32_t Launcher::runPairedProgram(ServiceProgress* progress) {
+    // The paired executable runs instead of the JVM; it gets no arguments. This process
+    // serves no later start any more: the paired program coordinates its own.
+    instances_.shutdown();
+    if (progress && !progress->mayCreateJvm())
+        return 0;
+    const platform::SystemResult<uint32_t> code = [&] {
+        // Naming this launcher itself, it would start itself without end.
+        if (platform::isSameFile(settings_->pairProduct, context_->executablePath))
+            return platform::SystemResult<uint32_t>::failure(platform::kErrorInvalidParameter);
+        if (progress)
+            progress->mainEntered();
+        // A service runs as long as its program does.
+        return platform::startPairedProgram(settings_->pairProduct,
+                                            settings_->pairReturnCode || progress);
+    }();
+    if (!code) {
+        ReportError(LoadMessage(MessageId::PairedProgramFailed), settings_->pairProduct,
+                    static_cast<int32_t>(code.error()));
+        return -1;
+    }
+    return settings_->pairReturnCode ? static_cast<int32_t>(*code) : 0;
 }
 
 int32_t Launcher::runAsService(bool started) {
-    return service_.run(*this, started, settings_ && settings_->omitServiceName);
+    return service_.run(*this, started, settings_ && settings_->omitServiceName,
+                        settings_ ? settings_->stopTimeout : 0);
 }
 
 int32_t Launcher::runService(const StringList& startParameters,
                              const NarrowStringList& extraJvmOptions, ServiceProgress& progress) {
-    const int32_t status = runJava(startParameters, extraJvmOptions, &progress);
+    const int32_t status = launch(startParameters, extraJvmOptions, &progress);
     // The service has stopped only once the application's threads are done.
     session_.destroy();
     return status;
 }
 
 bool Launcher::callStop() {
-    return session_
-        .callStatic(settings_->mainClass, StaticCall{"stop", {"()V"}, nullptr, nullptr},
-                    settings_->runtime.ibmMayRun())
-        .has_value();
+    if (!session_.vm())
+        return false; // nothing runs in Java that a stop method could end
+    const Settings& s = *settings_;
+    // Without parameters a method that takes nothing comes first, then one that takes an
+    // empty array; with them, only the array form can take them.
+    StaticCall call{nullptr, {}, &stopArguments_, nullptr, true};
+    if (!s.stopParametersGiven)
+        call.signatures.push_back("()V");
+    call.signatures.push_back("([Ljava/lang/String;)V");
+    const NarrowString name = narrow(s.stopMethod);
+    call.name = name.c_str();
+    const std::optional<StaticCallResult> result =
+        session_.callStatic(s.stopClass, call, s.runtime.ibmMayRun());
+    WideString className = s.stopClass;
+    className.Replace(u'/', u'.');
+    if (!result) {
+        // A main class without stop() is the usual case, not a fault.
+        if (s.stopCallConfigured || s.stopParametersGiven)
+            ReportError(LoadMessage(MessageId::StopMethodMissing), className, s.stopMethod,
+                        WideString(s.stopParametersGiven ? u"(String[])" : u""));
+        return false;
+    }
+    if (result->threw)
+        ReportError(LoadMessage(MessageId::StopMethodFailed), className, s.stopMethod,
+                    result->exception);
+    return true;
 }
 
 void Launcher::exitJava(int32_t status) {
@@ -191,6 +230,7 @@ int32_t Launcher::runJava(const StringList& startParameters,
         trace(u"splash: none, a service has no desktop");
     else if (!settings_->splashScreen.isEmpty())
         showSplashScreen(runtime_->jvmLibraryPath, settings_->splashScreen, options->options);
+    stopArguments_ = options->stopArguments;
     if (!extraJvmOptions.isEmpty()) {
         NarrowStringList all = extraJvmOptions;
         for (const NarrowString& option : options->options)

@@ -32,6 +32,11 @@ public:
 
 private:
     bool chooseRuntime();
+    // The one start sequence of both modes: the paired program, the hand-over to a first
+    // instance, or the JVM; `progress` is the service's, null in the foreground.
+    int32_t launch(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
+                   ServiceProgress* progress);
+    int32_t runPairedProgram(ServiceProgress* progress);
     int32_t runJava(const StringList& startParameters, const NarrowStringList& extraJvmOptions,
                     ServiceProgress* progress);
     // The class data sharing options for this start, put first.
@@ -52,6 +57,7 @@ private:
     SingleInstance instances_;
     JvmSession session_;
     ClassDataSharing sharing_;
+    StringList stopArguments_; // "Stop Parameters", set before the JVM is created
     ServiceModule service_;
     SelfRestart restart_;
 };

@@ -144,6 +144,27 @@ bool writeProtectedJrePath(const Settings& settings, const WideString& program,
     return scope && platform::writeProtectedSetting(*scope, u"JRE Path", folder);
 }
 
+// A service's stop call. A "Stop Timeout" that is not a whole number of seconds (at most
+// nine digits) keeps the default.
+void readStopCall(const IniReader& ini, Settings& s) {
+    const WideString stopClass = ini.GetValue(kApplication, u"Stop Class");
+    const WideString stopMethod = ini.GetValue(kApplication, u"Stop Method");
+    s.stopCallConfigured = !stopClass.isEmpty() || !stopMethod.isEmpty();
+    s.stopClass = stopClass.isEmpty() ? s.mainClass : stopClass;
+    s.stopClass.Replace(u'.', u'/');
+    s.stopMethod = stopMethod.isEmpty() ? WideString(u"stop") : stopMethod;
+    s.stopParametersGiven = !ini.GetValue(kApplication, u"Stop Parameters").isEmpty();
+    const WideString timeout = trimmed(ini.GetValue(kApplication, u"Stop Timeout"));
+    uint32_t seconds = 0;
+    bool valid = !timeout.isEmpty() && timeout.length() <= 9;
+    for (int32_t i = 0; valid && i < timeout.length(); ++i) {
+        valid = timeout[i] >= u'0' && timeout[i] <= u'9';
+        seconds = seconds * 10 + static_cast<uint32_t>(timeout[i] - u'0');
+    }
+    if (valid)
+        s.stopTimeout = seconds;
+}
+
 } // namespace
 
 bool perUserIniPath(const Settings& settings, const WideString& executablePath, bool create,
@@ -236,6 +257,7 @@ std::optional<Settings> readSettings(const ProcessContext& context) {
     if (!splash.isEmpty())
         s.splashScreen = absoluteFrom(context.executableFolder, splash);
     s.restartCode = exitCodeOf(ini.GetValue(kApplication, u"Restart Code"));
+    readStopCall(ini, s);
     // A 32-bit launcher hosts 32-bit runtimes itself and never hands over: a paired copy
     // whose INI file names a paired program (one copied from its partner's) would otherwise
     // start itself again and again.
@@ -258,6 +280,7 @@ JvmSettings readJvmSettings(const ProcessContext& context) {
     s.errorFile = ini.GetValue(kApplication, u"Error File");
     s.leadingArguments = ini.GetValue(kApplication, u"Leading Cmd");
     s.extraArguments = ini.GetValue(kApplication, u"Cmd");
+    s.stopArguments = ini.GetValue(kApplication, u"Stop Parameters");
     s.classDataSharing = equalsIgnoringAsciiCase(ini.GetValue(kJre, u"Class Data Sharing"), "auto");
     // Elevated, the user's variable is never read (the machine's own value included).
     if (!context.elevated)

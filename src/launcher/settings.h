@@ -28,6 +28,13 @@ struct Settings {
     bool pairReturnCode = false;
     WideString splashScreen;            // the image's full path, or empty
     std::optional<int32_t> restartCode; // the exit code that starts the application again
+    // A service's stop call: a static method of stopClass (slash-separated), with "Stop
+    // Parameters" as its String[] when they are given.
+    WideString stopClass; // the main class unless set
+    WideString stopMethod;
+    bool stopCallConfigured = false; // "Stop Class" or "Stop Method" is set
+    bool stopParametersGiven = false;
+    uint32_t stopTimeout = 30; // seconds until Java is ended after the stop call; 0: none
 };
 
 // Reads the settings from the context's INI file (and "JRE Path" from the per-user file

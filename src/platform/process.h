@@ -52,4 +52,8 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait);
 SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
                                          const WideString& value, bool wait);
 
+// Ends the process with `code` at once: no exit handlers, no library clean-up, other threads
+// stopped wherever they are (a JVM that does not end when asked, for one).
+[[noreturn]] void endProcessNow(uint32_t code);
+
 } // namespace noviq::platform

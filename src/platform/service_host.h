@@ -21,6 +21,9 @@ public:
     // On a new thread for each stop request: `signal` is the signal that asked (Linux), 0
     // for the manager's stop or shutdown control (Windows).
     virtual void stopRequested(int32_t signal) = 0;
+    // The manager refused a state report (Windows; `error` is the system's code): the first
+    // one, and the service does not run; a stop-pending one, and the stop is not made.
+    virtual void statusNotReported(uint32_t error) = 0;
 
 protected:
     ~ServiceEvents() = default;
@@ -34,8 +37,9 @@ public:
 
     // Connects to the manager and serves until the service has stopped. The process exit
     // code: the dispatcher's error when the manager did not start this process (Windows),
-    // else 0 on Windows and the service's status on Linux.
-    int32_t runDispatcher(ServiceEvents& events);
+    // else 0 on Windows and the service's status on Linux. `stopWaitHint`: the milliseconds
+    // a stop may take (Windows: the stop-pending wait hint); 0 when it has no bound.
+    int32_t runDispatcher(ServiceEvents& events, uint32_t stopWaitHint);
 
     // The error lines no event source took, because the system never started this process
     // as a service (Windows: a console start); they are forgotten here.

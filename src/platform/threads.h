@@ -44,4 +44,7 @@ private:
 // Blocks the calling thread for good; the process ends around it.
 [[noreturn]] void sleepForever();
 
+// Blocks the calling thread for about `milliseconds`.
+void sleepMilliseconds(uint32_t milliseconds);
+
 } // namespace noviq::platform

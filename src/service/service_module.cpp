@@ -1,10 +1,12 @@
-// The service's life: report running, run the application, turn stop requests into the main
-// class's stop() (or remember them until main is entered), report stopped once the JVM and
-// its threads are gone.
+// The service's life: report running, run the application, turn stop requests into the
+// stop method's call (or remember them until main is entered), report stopped once the JVM
+// and its threads are gone. A stop always ends the service: without a stop method Java is
+// ended at once, with one after the stop timeout, and the process kExitGraceSeconds later.
 #include "service/service_module.h"
 
 #include "common/text.h"
 #include "platform/console.h"
+#include "platform/process.h"
 #include "platform/threads.h"
 
 namespace noviq {
@@ -13,14 +15,18 @@ void ServiceModule::captureErrors() {
     previousSink_ = redirectErrorLines(this);
 }
 
-int32_t ServiceModule::run(ServiceApplication& application, bool started, bool omitServiceName) {
+int32_t ServiceModule::run(ServiceApplication& application, bool started, bool omitServiceName,
+                           uint32_t stopTimeout) {
     application_ = &application;
     started_ = started;
     omitServiceName_ = omitServiceName;
+    stopTimeout_ = stopTimeout;
     setJvmExitHooks(this);
     // The dispatcher runs even after a failed start, so that the manager learns the failure
-    // rather than that the process never connected.
-    const int32_t code = host_.runDispatcher(*this);
+    // rather than that the process never connected. The stop may take the timeout and the
+    // grace after it.
+    const uint32_t stopWaitHint = stopTimeout ? (stopTimeout + kExitGraceSeconds) * 1000 : 0;
+    const int32_t code = host_.runDispatcher(*this, stopWaitHint);
     setJvmExitHooks(nullptr);
     // Not started as a service, the process had no place for its errors: they go where they
     // went before, the console or the windowed launcher's message box.
@@ -49,7 +55,7 @@ int32_t ServiceModule::serviceMain(const StringList& startParameters) {
     for (const char* const* option = platform::ServiceHost::serviceJvmOptions(); *option; ++option)
         options.add(*option);
     const int32_t status = application_->runService(parameters, options, *this);
-    host_.reportStopped(status);
+    stopped(status);
     return status;
 }
 
@@ -63,7 +69,7 @@ void ServiceModule::stopRequested(int32_t signal) {
         if (phase == Creating && phase_.compare_exchange_weak(phase, CreatingStopRequested))
             return; // stopped as soon as main is entered
         if (phase == MainEntered) {
-            stop(signal);
+            stop();
             return;
         }
         if (phase == Cancelled || phase == CreatingStopRequested)
@@ -80,28 +86,77 @@ void ServiceModule::mainEntered() {
     host_.reportReady();
     if (phase_.exchange(MainEntered) == CreatingStopRequested &&
         !platform::startDetachedThread(stopLater, this))
-        stop(stopSignal_.load());
+        stop();
 }
 
 uint32_t ServiceModule::stopLater(void* module) {
     auto* self = static_cast<ServiceModule*>(module);
-    self->stop(self->stopSignal_.load());
+    self->stop();
     return 0;
 }
 
-void ServiceModule::stop(int32_t signal) {
-    // Without a stop() the application cannot be asked; a signal then ends Java as the
-    // signal would have ended a plain java process, shutdown hooks included.
-    if (!application_->callStop() && signal != 0)
-        application_->exitJava(128 + signal);
+void ServiceModule::stop() {
+    if (stopMade_.exchange(true))
+        return; // the first request's stop, and its timeout, end the service
+    if (stopTimeout_ && !platform::startDetachedThread(endAfterTimeout, this)) {
+        endJava();
+        return;
+    }
+    // Without a stop method the application cannot be asked: Java ends at once, as a plain
+    // java process would end, shutdown hooks included.
+    if (!application_->callStop())
+        endJava();
+}
+
+uint32_t ServiceModule::endAfterTimeout(void* module) {
+    auto* self = static_cast<ServiceModule*>(module);
+    platform::sleepMilliseconds(self->stopTimeout_ * 1000);
+    if (!self->hasStopped_.load())
+        self->endJava();
+    return 0;
+}
+
+int32_t ServiceModule::endStatus() const {
+    // A signal's status is the one it gives a plain java process; the manager's stop is a
+    // clean one.
+    const int32_t signal = stopSignal_.load();
+    return signal ? 128 + signal : 0;
+}
+
+void ServiceModule::endJava() {
+    if (ending_.exchange(true))
+        return;
+    platform::startDetachedThread(endProcessAfterGrace, this);
+    application_->exitJava(endStatus());
+}
+
+uint32_t ServiceModule::endProcessAfterGrace(void* module) {
+    auto* self = static_cast<ServiceModule*>(module);
+    platform::sleepMilliseconds(kExitGraceSeconds * 1000);
+    if (self->hasStopped_.load())
+        return 0;
+    const int32_t status = self->endStatus();
+    // What the JVM was writing as it ended (a class data dump) is incomplete.
+    cutOffJvmEndAction();
+    self->stopped(status);
+    platform::endProcessNow(static_cast<uint32_t>(status));
+}
+
+void ServiceModule::stopped(int32_t status) {
+    hasStopped_.store(true);
+    host_.reportStopped(status);
 }
 
 void ServiceModule::onExit(int32_t code) {
-    host_.reportStopped(code);
+    stopped(code);
 }
 
 void ServiceModule::onAbort() {
-    host_.reportStopped(-1);
+    stopped(-1);
+}
+
+void ServiceModule::statusNotReported(uint32_t error) {
+    ReportError(LoadMessage(MessageId::ServiceStatusNotReported), static_cast<int32_t>(error));
 }
 
 void ServiceModule::write(const WideString& line) {

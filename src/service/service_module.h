@@ -15,9 +15,10 @@ namespace noviq {
 // What the application tells the service while it starts.
 class ServiceProgress {
 public:
-    // The JVM is about to be created. False: a stop came first; the start is cancelled.
+    // The JVM (or the paired program) is about to be started. False: a stop came first; the
+    // start is cancelled.
     virtual bool mayCreateJvm() = 0;
-    // main is about to be called.
+    // main is about to be called (or the paired program has been started).
     virtual void mainEntered() = 0;
 
 protected:
@@ -34,7 +35,8 @@ public:
     virtual int32_t runService(const StringList& startParameters,
                                const NarrowStringList& extraJvmOptions,
                                ServiceProgress& progress) = 0;
-    // Calls the main class's static stop() on the calling thread; false when there is none.
+    // Calls the stop method on the calling thread; false when there is none (no JVM, or no
+    // such method). It may throw, hang, or leave the application running.
     virtual bool callStop() = 0;
     // Ends Java with the status, shutdown hooks included.
     virtual void exitJava(int32_t status) = 0;
@@ -53,7 +55,12 @@ public:
 
     // Runs the service until it has stopped and returns the process exit code. `started`
     // false: the start already failed (and said why); the service reports that failure.
-    int32_t run(ServiceApplication& application, bool started, bool omitServiceName);
+    // `stopTimeout`: the seconds a stop method is given before Java is ended (0: no bound).
+    int32_t run(ServiceApplication& application, bool started, bool omitServiceName,
+                uint32_t stopTimeout);
+
+    // Once Java has been asked to end, the seconds until the process is ended regardless.
+    static constexpr uint32_t kExitGraceSeconds = 5;
 
 private:
     enum Phase : int32_t { NotStarted, Cancelled, Creating, CreatingStopRequested, MainEntered };
@@ -65,16 +72,28 @@ private:
     void onExit(int32_t code) override;
     void onAbort() override;
     void write(const WideString& line) override;
-    void stop(int32_t signal);
+    void statusNotReported(uint32_t error) override;
+    void stop();
+    void stopped(int32_t status);
+    // Ends Java with System.exit on the calling thread, and the process kExitGraceSeconds
+    // later if it is still there; once per process.
+    void endJava();
+    int32_t endStatus() const;
     static uint32_t stopLater(void* module);
+    static uint32_t endAfterTimeout(void* module);
+    static uint32_t endProcessAfterGrace(void* module);
 
     platform::ServiceHost host_;
     ErrorLineSink* previousSink_ = nullptr; // where error lines went before captureErrors()
     ServiceApplication* application_ = nullptr;
     bool started_ = false;
     bool omitServiceName_ = false;
+    uint32_t stopTimeout_ = 0;
     std::atomic<int32_t> phase_{NotStarted};
     std::atomic<int32_t> stopSignal_{0};
+    std::atomic<bool> stopMade_{false};   // the first request makes the stop, later ones wait
+    std::atomic<bool> ending_{false};     // endJava() has begun
+    std::atomic<bool> hasStopped_{false}; // reported stopped: nothing is left to end
 };
 
 } // namespace noviq

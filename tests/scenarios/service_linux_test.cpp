@@ -63,12 +63,13 @@ struct Daemon {
     ScenarioDir dir;
     fs::path tool;
     Daemon(const std::string& mainClass,
-           const std::string& more = "[Class Path]\nClass Path=apps.jar\n") {
+           const std::string& more = "[Class Path]\nClass Path=apps.jar\n",
+           const std::string& application = "") {
         tool = dir.copy(launcherBinary(Build::Linux), "svc");
         dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "apps.jar");
         dir.write("svc.ini", "[Java Runtime Environment]\nMain Class=" + mainClass +
                                  "\nJRE Path=/usr/lib/jvm/java-17-openjdk-amd64\n" + more +
-                                 "[Application]\nApplication Type=service\n");
+                                 "[Application]\nApplication Type=service\n" + application);
     }
     // Runs the daemon and sends the signal once `ready` says so (by default once main has
     // had time to be entered).
@@ -125,12 +126,46 @@ TEST(ServiceLinux, SignalsStopTheApplication) {
                                       countOf(early.out, "main entered \n") == 1 &&
                                       early.out.ends_with("main stopped\nhook ran\n")))
         << early.out;
+}
 
-    // Without stop(), Java ends as a plain java process would: hooks run, status 143.
-    Daemon plain("noviq.apps.DaemonNoStop");
-    const RunResult ended = plain.runAndSignal(SIGTERM);
-    EXPECT_EQ(ended.out, "main entered\nhook ran\n");
-    EXPECT_EQ(ended.exitCode, 143u);
+// A server without a static stop() is stopped by the configured call, or ended by
+// System.exit (at once without a stop method, after the stop timeout with one), and the
+// process 5 s after that when even System.exit does not end it. Status 143 whenever Java is
+// ended, as for a plain java process; one error line for each fault, no Java trace.
+TEST(ServiceLinux, ConfiguredStopCallsAndTheirEnd) {
+    const std::string error = "Error: The stop method noviq.apps.DaemonNoStop.";
+    const struct {
+        const char* keys;
+        const char* argument;
+        std::string out;
+        uint32_t exitCode;
+        std::string err;
+        double seconds; // at least this long from the signal to the end
+    } cases[] = {
+        {"Stop Method=main\nStop Parameters=-shutdown secret\n", "",
+         "main entered\nstopped\nhook ran\n", 0, "", 0},
+        {"", "", "main entered\nhook ran\n", 143, "", 0},
+        {"Stop Method=halt\n", "", "main entered\nhook ran\n", 143,
+         error + "halt was not found: Java is ended with System.exit. \n", 0},
+        {"Stop Method=main\nStop Parameters=-shutdown wrong\nStop Timeout=1\n", "",
+         "main entered\nhook ran\n", 143,
+         error + "main failed: java.lang.IllegalArgumentException: wrong password \n", 1},
+        {"Stop Method=main\nStop Parameters=-hang\nStop Timeout=1\n", "slow-hook",
+         "main entered\nhook ran\n", 143, "", 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        Daemon server("noviq.apps.DaemonNoStop", "[Class Path]\nClass Path=apps.jar\n", c.keys);
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult ended = server.runAndSignal(SIGTERM, {c.argument});
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - 0.7;
+        EXPECT_EQ(ended.out, c.out);
+        EXPECT_EQ(ended.exitCode, c.exitCode);
+        EXPECT_EQ(ended.err, c.err);
+        EXPECT_GE(seconds, c.seconds);
+        EXPECT_LT(seconds, c.seconds + 3);
+    }
 }
 
 // A notify receiver whose queue is full loses the state reports; the service still acts on

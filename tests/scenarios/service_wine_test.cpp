@@ -24,6 +24,7 @@ struct ServiceStatus {
     uint32_t win32ExitCode = 0;
     uint32_t serviceExitCode = 0;
     uint32_t checkPoint = 0;
+    uint32_t waitHint = 0;
 };
 
 std::string hexUnits(const std::string& ascii) {
@@ -69,6 +70,7 @@ public:
 
     const std::string& name() const { return name_; }
     const fs::path& tool() const { return tool_; }
+    ScenarioDir& dir() { return dir_; }
     RunResult sc(std::vector<std::string> args) const {
         args.insert(args.begin(), "sc");
         return runWineProgram(args);
@@ -84,7 +86,7 @@ public:
             return colon == std::string::npos ? 0 : std::stoul(out.substr(colon + 1), nullptr, 0);
         };
         return {static_cast<int>(number("STATE")), number("WIN32_EXIT_CODE"),
-                number("SERVICE_EXIT_CODE"), number("CHECKPOINT")};
+                number("SERVICE_EXIT_CODE"), number("CHECKPOINT"), number("WAIT_HINT")};
     }
     // Polls until `done` holds (at most 5 s) and returns the last status.
     template <class Done> ServiceStatus waitUntil(Done done) const {
@@ -116,30 +118,45 @@ private:
     std::string name_;
 };
 
-// Start parameters reach main after the program line's own arguments and before Cmd's; a stop
-// calls stop(), and without one the service is stopped only once the application has ended.
+// Start parameters reach main after the program line's own arguments and before Cmd's. A stop
+// always ends the service cleanly: the stop method ends main, or without one System.exit ends
+// Java at once, or the stop timeout does (stop-pending meanwhile, with progress).
 TEST(ServiceWine, StartParametersAndStopRequests) {
     NOVIQ_SKIP_WITHOUT_WINE();
+    const std::string waits = "-Dscripted.mode=waits:20000 ";
     const struct {
         const char* tag;
         std::string parameters;
-        bool omitName;
-        int held; // the state kept until the application ends by itself; 0: stop() ends it
+        std::string application;
+        std::vector<std::string> stops; // the stop method's calls
+        bool exits;                     // Java is ended with System.exit(0)
+        int held; // kRunning: main returned, a worker keeps it running; kStopPending: the stop
     } cases[] = {
-        {"stop", "-Dscripted.mode=waits:20000 -Dscripted.stoppable=1", false, 0},
-        // No stop(): the request is acknowledged, with progress, until main returns. With
-        // "Omit Service Name", main gets the arguments without the service's name.
-        {"nostop", "-Dscripted.mode=waits:20000", true, kStopPending},
+        {"stop", waits + "-Dscripted.stoppable=1", "", {"noviq/Main"}, false, 0},
+        // With "Omit Service Name", main gets the arguments without the service's name.
+        {"nostop", waits, "Omit Service Name=1\n", {}, true, 0},
+        {"configured",
+         waits + "-Dscripted.stoppable=args",
+         "Stop Class=noviq.Control\nStop Parameters=-p \"a b\"\n",
+         {"noviq/Control [" + hexUnits("-p") + "] [" + hexUnits("a b") + "]"},
+         false,
+         0},
+        {"hangs",
+         waits + "-Dscripted.stoppable=hangs",
+         "Stop Timeout=2\n",
+         {"noviq/Main"},
+         true,
+         kStopPending},
         // main has returned, a non-daemon thread still works: the service still runs.
-        {"worker", "-Dscripted.worker=20000", false, kRunning},
+        {"worker", "-Dscripted.worker=20000", "", {}, false, kRunning},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
-        InstalledService service(c.tag, c.parameters, c.omitName ? "Omit Service Name=1\n" : "");
+        InstalledService service(c.tag, c.parameters, c.application);
         service.sc({"start", service.name(), "-x", "5"});
         ASSERT_TRUE(service.waitForRecord("main "));
         std::vector<std::string> arguments = {"line", service.name(), "-x", "5", "-c"};
-        if (c.omitName)
+        if (c.application.find("Omit Service Name") != std::string::npos)
             arguments.erase(arguments.begin() + 1);
         for (std::string& argument : arguments)
             argument = hexUnits(argument);
@@ -158,21 +175,44 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
             service.sc({"stop", service.name()});
         }
         if (c.held == kStopPending) {
+            // The timeout and the grace after it, with progress until the end.
             const ServiceStatus pending = service.query();
             EXPECT_EQ(pending.state, kStopPending);
+            EXPECT_EQ(pending.waitHint, 7000u);
             const ServiceStatus later = service.waitUntil(
                 [&](const ServiceStatus& s) { return s.checkPoint > pending.checkPoint; });
             EXPECT_EQ(later.state, kStopPending);
             EXPECT_GT(later.checkPoint, pending.checkPoint);
         }
-        if (c.held)
+        if (c.held == kRunning)
             service.endApplication();
         const ServiceStatus stopped = service.waitFor(kStopped);
         EXPECT_EQ(stopped.state, kStopped);
         EXPECT_EQ(stopped.win32ExitCode, 0u);
         EXPECT_EQ(stopped.serviceExitCode, 0u);
-        EXPECT_EQ(service.recorded("stop").size(), c.held ? 0u : 1u);
+        EXPECT_EQ(service.recorded("stop "), c.stops);
+        EXPECT_EQ(service.recorded("exit "),
+                  c.exits ? std::vector<std::string>{"0"} : std::vector<std::string>{});
     }
+}
+
+// Where the one runtime is 32-bit, the service runs the paired program for as long as it
+// runs, and its exit code is the service's.
+TEST(ServiceWine32, ThePairedProgramRunsAsTheService) {
+    NOVIQ_SKIP_WITHOUT_WINE32();
+    ASSERT_TRUE(fs::exists(windows32File("noviq32.exe"))) << "the windows32 preset is not built";
+    InstalledService service("paired", "-Dscripted.mode=exit:42",
+                             "Pair Product=tool32.exe\nPair Return Code=Yes\n");
+    service.dir().copy(windows32File("noviq32.exe"), "tool32.exe");
+    service.dir().copy(windows32File("tests/fixtures/scripted_jvm.dll"), "rt/bin/server/jvm.dll");
+    // The paired program runs in the foreground: its INI file asks for no service.
+    service.dir().write("tool32.ini", replaceAll(readFile(service.dir().path() / "tool.ini"),
+                                                 "Application Type=service", ""));
+    service.sc({"start", service.name()});
+    const ServiceStatus stopped = service.waitFor(kStopped);
+    EXPECT_EQ(stopped.win32ExitCode, 1066u); // ERROR_SERVICE_SPECIFIC_ERROR
+    EXPECT_EQ(stopped.serviceExitCode, 42u);
+    EXPECT_EQ(service.recorded("main "), std::vector<std::string>{"noviq/Main"});
 }
 
 // Java's exit status and the launcher's failures are the service's own exit code; error lines

@@ -129,6 +129,11 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     writeFile(dumpTo, std::string(4096, '\0'));
     sharing.jvmEnded();
     EXPECT_FALSE(platform::regularFileStamp(dumpTo));
+    // One the end of the process cut off goes however it begins.
+    dumpTo = expectDump(prepare());
+    writeFile(dumpTo, magic + "cut");
+    sharing.jvmCutOff();
+    EXPECT_FALSE(platform::regularFileStamp(dumpTo));
     dumpTo = expectDump(prepare());
 
     // A complete one becomes the archive, which the next start uses.

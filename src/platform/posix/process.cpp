@@ -144,4 +144,8 @@ SystemResult<uint32_t> startInBackground(const WideString& program, const WideSt
     return static_cast<uint32_t>(128 + WTERMSIG(status));
 }
 
+[[noreturn]] void endProcessNow(uint32_t code) {
+    _exit(static_cast<int>(code));
+}
+
 } // namespace noviq::platform

@@ -83,7 +83,7 @@ uint32_t takeSignals(void* argument) {
 
 } // namespace
 
-int32_t ServiceHost::runDispatcher(ServiceEvents& events) {
+int32_t ServiceHost::runDispatcher(ServiceEvents& events, uint32_t) {
     state_ = new State;
     auto* taker = new SignalTaker{&events, {}};
     sigemptyset(&taker->signals);

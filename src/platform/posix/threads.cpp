@@ -1,10 +1,12 @@
 // Linux: POSIX threads with an explicit stack size, joined for their result.
 #include "platform/threads.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <new>
 #include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace noviq::platform {
@@ -96,6 +98,13 @@ void Mutex::unlock() {
 void sleepForever() {
     for (;;)
         pause();
+}
+
+void sleepMilliseconds(uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 } // namespace noviq::platform

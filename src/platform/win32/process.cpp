@@ -137,4 +137,10 @@ SystemResult<uint32_t> startInBackground(const WideString& program, const WideSt
     return static_cast<uint32_t>(code);
 }
 
+[[noreturn]] void endProcessNow(uint32_t code) {
+    // ExitProcess would run the libraries' detach code, which may wait for the JVM's locks.
+    TerminateProcess(GetCurrentProcess(), code);
+    ExitProcess(code);
+}
+
 } // namespace noviq::platform

@@ -17,8 +17,9 @@ using namespace win32;
 
 namespace {
 
-// The manager expects progress within the hint while a stop is pending.
-constexpr DWORD kStopWaitHint = 3000;
+// The manager expects progress within the hint while a stop is pending; a stop without a
+// bound has the usual hint.
+constexpr DWORD kUnboundedStopWaitHint = 3000;
 constexpr DWORD kCheckPointInterval = 1000;
 
 } // namespace
@@ -38,25 +39,28 @@ struct ServiceHost::State {
     bool stopped = false;
     bool ticking = false;
     bool named = false; // the event source can be opened: the service's name is known
+    DWORD stopWaitHint = kUnboundedStopWaitHint;
     ScopedEventSource eventLog;
     StringList keptErrors; // lines that came before the name
 
     // StartServiceCtrlDispatcherW's service main takes no context: one service per process.
     static State* current;
 
-    void report() { SetServiceStatus(handle, &status); }
+    // 0, or the system's error when the manager refused the report.
+    DWORD report() { return SetServiceStatus(handle, &status) ? NO_ERROR : GetLastError(); }
 
-    void reportStopPending() {
+    DWORD reportStopPending() {
         MutexLock hold(lock);
         if (stopped)
-            return;
+            return NO_ERROR;
         status.dwCheckPoint =
             status.dwCurrentState == SERVICE_STOP_PENDING ? status.dwCheckPoint + 1 : 1;
         status.dwCurrentState = SERVICE_STOP_PENDING;
-        status.dwWaitHint = kStopWaitHint;
-        report();
-        if (!ticking)
+        status.dwWaitHint = stopWaitHint;
+        const DWORD error = report();
+        if (!error && !ticking)
             ticking = startDetachedThread(advanceCheckPoint, this);
+        return error;
     }
 
     // Without progress within the wait hint the manager may take the service for hung, and
@@ -86,9 +90,11 @@ struct ServiceHost::State {
     static DWORD WINAPI control(DWORD code, DWORD, void*, void* context) {
         State* self = static_cast<State*>(context);
         if (code == SERVICE_CONTROL_STOP || code == SERVICE_CONTROL_SHUTDOWN) {
-            self->reportStopPending();
-            // The handler must return at once; stop() may take as long as it likes.
-            startDetachedThread(requestStop, self);
+            // A stop the manager was not told of is not made.
+            if (const DWORD error = self->reportStopPending())
+                self->events->statusNotReported(error);
+            else // the handler must return at once; the stop may take as long as it likes
+                startDetachedThread(requestStop, self);
             return NO_ERROR;
         }
         MutexLock hold(self->lock);
@@ -102,15 +108,14 @@ struct ServiceHost::State {
         StringList parameters;
         for (DWORD i = 0; i < argc; ++i)
             parameters.add(str(argv[i]));
+        DWORD error = NO_ERROR;
         {
             // Held from the registration on: a control that comes at once reports after this.
             MutexLock hold(self->lock);
             self->handle = RegisterServiceCtrlHandlerExW(L"", control, self);
             if (!self->handle)
                 return;
-            // Running at once: a stop must be accepted while the JVM starts (the service
-            // module then cancels the start or calls stop() once main is entered).
-            self->report();
+            // The event source first: a refused report below is one of its lines.
             if (argc > 0) {
                 self->named = true;
                 self->eventLog.reset(RegisterEventSourceW(nullptr, argv[0]));
@@ -118,17 +123,26 @@ struct ServiceHost::State {
                     self->writeError(line);
                 self->keptErrors.clear();
             }
+            // Running at once: a stop must be accepted while the JVM starts (the service
+            // module then cancels the start or makes the stop once main is entered).
+            error = self->report();
         }
-        self->events->serviceMain(parameters);
+        // A service the manager does not know as running is not run.
+        if (error)
+            self->events->statusNotReported(error);
+        else
+            self->events->serviceMain(parameters);
     }
 };
 
 ServiceHost::State* ServiceHost::State::current = nullptr;
 
-int32_t ServiceHost::runDispatcher(ServiceEvents& events) {
+int32_t ServiceHost::runDispatcher(ServiceEvents& events, uint32_t stopWaitHint) {
     if (!state_)
         state_ = new State;
     state_->events = &events;
+    if (stopWaitHint)
+        state_->stopWaitHint = stopWaitHint;
     State::current = state_;
     wchar_t name[] = L"";
     const SERVICE_TABLE_ENTRYW table[] = {{name, State::serviceMain}, {nullptr, nullptr}};

@@ -80,4 +80,8 @@ void sleepForever() {
         Sleep(INFINITE);
 }
 
+void sleepMilliseconds(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
 } // namespace noviq::platform
