@@ -5,6 +5,7 @@
 #include "service/service_module.h"
 
 #include "common/text.h"
+#include "common/trace.h"
 #include "platform/console.h"
 #include "platform/process.h"
 #include "platform/threads.h"
@@ -60,6 +61,10 @@ int32_t ServiceModule::serviceMain(const StringList& startParameters) {
 }
 
 void ServiceModule::stopRequested(int32_t signal) {
+    if (signal)
+        trace(u"service: stop requested (signal %d)", signal);
+    else
+        trace(u"service: stop requested by the service manager");
     host_.reportStopPending();
     stopSignal_.store(signal);
     int32_t phase = phase_.load();
@@ -104,15 +109,21 @@ void ServiceModule::stop() {
     }
     // Without a stop method the application cannot be asked: Java ends at once, as a plain
     // java process would end, shutdown hooks included.
-    if (!application_->callStop())
+    if (!application_->callStop()) {
+        trace(u"service: no stop method ran; Java is ended");
         endJava();
+    } else {
+        trace(u"service: the stop method returned");
+    }
 }
 
 uint32_t ServiceModule::endAfterTimeout(void* module) {
     auto* self = static_cast<ServiceModule*>(module);
     platform::sleepMilliseconds(self->stopTimeout_ * 1000);
-    if (!self->hasStopped_.load())
+    if (!self->hasStopped_.load()) {
+        trace(u"service: not ended %u s after the stop; Java is ended", self->stopTimeout_);
         self->endJava();
+    }
     return 0;
 }
 
@@ -136,6 +147,8 @@ uint32_t ServiceModule::endProcessAfterGrace(void* module) {
     if (self->hasStopped_.load())
         return 0;
     const int32_t status = self->endStatus();
+    trace(u"service: Java has not ended %u s after System.exit; the process ends with %d",
+          kExitGraceSeconds, status);
     // What the JVM was writing as it ended (a class data dump) is incomplete.
     cutOffJvmEndAction();
     self->stopped(status);
@@ -143,6 +156,7 @@ uint32_t ServiceModule::endProcessAfterGrace(void* module) {
 }
 
 void ServiceModule::stopped(int32_t status) {
+    trace(u"service: stopped, status %d", status);
     hasStopped_.store(true);
     host_.reportStopped(status);
 }

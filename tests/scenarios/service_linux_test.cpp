@@ -7,6 +7,7 @@
 #include <csignal>
 #include <functional>
 #include <future>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -141,23 +142,31 @@ TEST(ServiceLinux, ConfiguredStopCallsAndTheirEnd) {
         uint32_t exitCode;
         std::string err;
         double seconds; // at least this long from the signal to the end
+        std::string traced = "";
     } cases[] = {
         {"Stop Method=main\nStop Parameters=-shutdown secret\n", "",
          "main entered\nstopped\nhook ran\n", 0, "", 0},
-        {"", "", "main entered\nhook ran\n", 143, "", 0},
+        {"", "", "main entered\nhook ran\n", 143, "", 0,
+         "service: stop requested (signal 15)\nservice: no stop method ran; Java is ended\n"},
         {"Stop Method=halt\n", "", "main entered\nhook ran\n", 143,
          error + "halt was not found: Java is ended with System.exit. \n", 0},
         {"Stop Method=main\nStop Parameters=-shutdown wrong\nStop Timeout=1\n", "",
          "main entered\nhook ran\n", 143,
          error + "main failed: java.lang.IllegalArgumentException: wrong password \n", 1},
         {"Stop Method=main\nStop Parameters=-hang\nStop Timeout=1\n", "slow-hook",
-         "main entered\nhook ran\n", 143, "", 6},
+         "main entered\nhook ran\n", 143, "", 6,
+         "service: not ended 1 s after the stop; Java is ended\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keys);
         Daemon server("noviq.apps.DaemonNoStop", "[Class Path]\nClass Path=apps.jar\n", c.keys);
         const auto start = std::chrono::steady_clock::now();
-        const RunResult ended = server.runAndSignal(SIGTERM, {c.argument});
+        const fs::path trace = server.dir.path() / "trace.txt";
+        const RunResult ended =
+            server.runAndSignal(SIGTERM, {c.argument}, {{"NOVIQ_TRACE", trace.string()}});
+        std::istringstream tracedLines(c.traced);
+        for (std::string line; std::getline(tracedLines, line);)
+            EXPECT_NE(readFile(trace).find(line + "\n"), std::string::npos) << readFile(trace);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - 0.7;
         EXPECT_EQ(ended.out, c.out);
