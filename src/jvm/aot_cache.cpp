@@ -63,7 +63,8 @@ void removeOthers(const AotCacheJob& job) {
     for (WideString file; files.next(file);) {
         const WideString path = folder + file;
         const WideString extension = path.Right(4);
-        if (path != job.cache && path != job.record &&
+        // Drafts (".job.done", ".job.draft") belong to creations still under way.
+        if (path != job.cache && path != job.record && !(path.Right(9) == u".job.done") &&
             (extension == u".aot" || extension == u"done"))
             others.add(path);
     }
@@ -197,18 +198,17 @@ bool isCompleteAotCache(const WideString& path) {
 
 int32_t createAotCache(const WideString& jobPath, const WideString& cacheRoot,
                        const WideString& folder, bool elevated, bool hostJvm) {
+    // A job that is not taken is not touched: the variable may name any file.
     const std::optional<AotCacheJob> job = takeJob(jobPath, cacheRoot, folder, elevated);
-    if (!job) {
-        if (!hostJvm)
-            platform::removeFile(jobPath);
+    if (!job)
         return -1;
-    }
     const WideString draft = draftOf(jobPath);
     if (hostJvm)
         return hostCreatingJvm(*job, draft);
 
-    // The create step ends its process with exit(0), past every hook: it runs in a process
-    // of its own, and this one completes the cache once that has ended.
+    // The create step ends its process from inside JNI_CreateJavaVM once the cache is
+    // written: it runs in a process of its own, and this one completes the cache once that
+    // has ended, whatever way the JVM took out.
     platform::removeFile(draft);
     const platform::SystemResult<WideString> self = platform::executablePath();
     const platform::SystemResult<uint32_t> ended =

@@ -30,8 +30,9 @@ constexpr unsigned char kDynamicArchiveMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
 // CDS warnings go to standard output by default; the application's output stays its own.
 const char kQuietOption[] = "-Xlog:cds*=off";
 const char kQuietAotOption[] = "-Xlog:aot*=off";
-// What the recording JVM prints as it ends, whatever the log settings say.
-const char kRecordedLine[] = " AOTConfiguration recorded";
+// What the recording JVM prints as it ends, whatever the log settings say (Java 25 puts a
+// space before it, Java 24 does not).
+const char kRecordedLine[] = "AOTConfiguration recorded";
 
 const char* const kOptionPrefixes[] = {
     "-Xshare",

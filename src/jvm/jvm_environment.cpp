@@ -47,30 +47,6 @@ WideString joined(const StringList& elements) {
     return joinedWith(elements, platform::kListSeparator);
 }
 
-// JAVA_TOOL_OPTIONS and _JAVA_OPTIONS are read by the JVM itself, JDK_JAVA_OPTIONS by the
-// java command: an elevated process inherits the user's own variables too (Windows merges
-// HKCU\Environment into it, sudo -E passes them on), and "-javaagent:" in one of them would
-// run the user's code with the start's rights. Only the machine's own value is kept.
-void removeUserJvmOptionVariables() {
-    platform::RegistryKey machine;
-    const bool machineKey =
-        machine.open(platform::RegistryView::Native,
-                     u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
-    for (const char16_t* name : {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS", u"JDK_JAVA_OPTIONS"}) {
-        const std::optional<WideString> value = platform::wholeEnvironmentVariable(name);
-        if (!value)
-            continue;
-        WideString machineValue;
-        if (machineKey && machine.readText(name, machineValue) && machineValue == *value) {
-            trace(u"environment: %s kept: the machine's own value", WideString(name));
-            continue;
-        }
-        platform::removeEnvironmentVariable(name);
-        trace(u"environment: %s removed: not the machine's own, and this start is elevated",
-              WideString(name));
-    }
-}
-
 // "Cmd", "Leading Cmd" and "Stop Parameters": split as a command line is, empty arguments
 // left out.
 StringList splitArguments(const WideString& text) {
@@ -86,6 +62,32 @@ StringList splitArguments(const WideString& text) {
 }
 
 } // namespace
+
+// JAVA_TOOL_OPTIONS and _JAVA_OPTIONS are read by the JVM itself, JDK_AOT_VM_OPTIONS (and
+// its underscore form) by the JVM that creates an ahead-of-time cache, JDK_JAVA_OPTIONS by
+// the java command: an elevated process inherits the user's own variables too (Windows merges
+// HKCU\Environment into it, sudo -E passes them on), and "-javaagent:" in one of them would
+// run the user's code with the start's rights. Only the machine's own value is kept.
+void removeUserJvmOptionVariables() {
+    platform::RegistryKey machine;
+    const bool machineKey =
+        machine.open(platform::RegistryView::Native,
+                     u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
+    for (const char16_t* name : {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS", u"JDK_JAVA_OPTIONS",
+                                 u"JDK_AOT_VM_OPTIONS", u"_JDK_AOT_VM_OPTIONS"}) {
+        const std::optional<WideString> value = platform::wholeEnvironmentVariable(name);
+        if (!value)
+            continue;
+        WideString machineValue;
+        if (machineKey && machine.readText(name, machineValue) && machineValue == *value) {
+            trace(u"environment: %s kept: the machine's own value", WideString(name));
+            continue;
+        }
+        platform::removeEnvironmentVariable(name);
+        trace(u"environment: %s removed: not the machine's own, and this start is elevated",
+              WideString(name));
+    }
+}
 
 NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideString& libraryPath,
                                    const WideString& systemPath, const WideString& executableFolder,

@@ -54,6 +54,10 @@ NarrowString prepareJvmEnvironment(const WideString& jvmLibraryPath, const WideS
                                    const WideString& systemPath, const WideString& executableFolder,
                                    bool elevated);
 
+// An elevated start's environment without the user's own JVM option variables (only the
+// machine's own values stay): the JVM would take options, agents included, from them.
+void removeUserJvmOptionVariables();
+
 // The options after the library path option. Reports and returns nothing when the class
 // path is empty or the parameters or JDK_JAVA_OPTIONS cannot be taken (takeJavaOptions).
 std::optional<JvmOptions> buildJvmOptions(const JvmSettings& settings,

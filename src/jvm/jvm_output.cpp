@@ -30,7 +30,8 @@ std::atomic<const char*> droppedPrefix{nullptr};
 // Per stream: where its current line stands against the dropped prefix. Text that may still
 // turn out to start a dropped line is held back until it is clear.
 struct LineFilter {
-    NarrowString held; // a line start that matches the prefix so far
+    NarrowString held;   // a line start that matches the prefix so far (spaces before it too)
+    int32_t matched = 0; // how much of the prefix it holds
     bool atLineStart = true;
     bool dropping = false;
 };
@@ -71,12 +72,14 @@ void passOn(int streamIndex, const char* text, int32_t length) {
             continue;
         }
         if (filter.atLineStart) {
-            const int32_t at = filter.held.length();
-            if (at < prefixLength && c == prefix[at]) {
+            const bool leadingSpace = c == ' ' && filter.matched == 0;
+            if (leadingSpace || (filter.matched < prefixLength && c == prefix[filter.matched])) {
                 filter.held += c;
+                filter.matched += leadingSpace ? 0 : 1;
                 start = i + 1;
-                if (filter.held.length() == prefixLength) {
+                if (filter.matched == prefixLength) {
                     filter.held = NarrowString();
+                    filter.matched = 0;
                     filter.dropping = true;
                     filter.atLineStart = false;
                 }
@@ -85,6 +88,7 @@ void passOn(int streamIndex, const char* text, int32_t length) {
             // Not the dropped line after all: what was held goes out first.
             write(streamIndex, filter.held.c_str(), filter.held.length());
             filter.held = NarrowString();
+            filter.matched = 0;
             filter.atLineStart = false;
             start = i;
         }
@@ -109,6 +113,11 @@ void JvmReasonLines::offer(const NarrowString& line) {
     NarrowString text = line;
     if (!text.isEmpty() && text.last() == '\r')
         text = text.Left(text.length() - 1);
+    // A warning's heading comes through the hook, its body past it: the heading then runs
+    // into the next line the hook sees, which is the one that counts.
+    const NarrowString warning(" VM warning: ");
+    for (int32_t at = text.Find(warning); at >= 0; at = text.Find(warning))
+        text = text.Mid(at + warning.length());
     if (!text.isEmpty() && std::strcmp(text.c_str(), kGeneralHeading) != 0)
         reason_ = text;
 }

@@ -13,7 +13,8 @@ namespace noviq {
 // The hook the JVM takes as its "vfprintf" option.
 jint JNICALL jvmPrintHook(FILE* stream, const char* format, va_list arguments);
 
-// From now on, lines of the JVM's output that start with `prefix` are left out (one prefix;
+// From now on, lines of the JVM's output that start with `prefix` (after any spaces) are left
+// out (one prefix;
 // null for none). The text must stay valid while it is set.
 void dropJvmOutputLines(const char* prefix);
 

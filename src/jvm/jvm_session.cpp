@@ -46,14 +46,15 @@ void reportCreationFailure(const WideString& jvmReason, jint result) {
 
 // Some failures (no room for the heap, an agent that cannot be loaded) end the process from
 // inside the JVM's creation, through the abort hook and then exit(1): the launcher says why
-// before it goes.
+// before it goes. (System.exit in an agent's premain also ends it there, through the exit
+// hook, and is no failure.)
 void reportCreationEndingProcess() {
     if (isJvmBeingCreated())
         reportCreationFailure(endJvmCreation(), JNI_ERR);
 }
 
 void JNICALL exitHook(jint code) {
-    reportCreationEndingProcess();
+    // Not a failure: System.exit during the creation comes from an agent's premain.
     trace(u"end: Java ends the process, exit code %d", static_cast<int32_t>(code));
     // First: a service manager may end the process as soon as it hears that it stopped.
     runEndAction();

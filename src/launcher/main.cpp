@@ -9,6 +9,7 @@
 #include "gui/prompts.h"
 #include "jvm/aot_cache.h"
 #include "jvm/class_data_sharing.h"
+#include "jvm/jvm_options.h"
 #include "launcher/launcher.h"
 #include "platform/console.h"
 #include "platform/environment.h"
@@ -45,6 +46,9 @@ std::optional<int32_t> runAotCacheJob() {
         platform::removeEnvironmentVariable(kAotJobVariable);
         platform::removeEnvironmentVariable(kAotCreateVariable);
         const bool elevated = platform::isElevated();
+        // The user's own variables could hand the creating JVM options of theirs.
+        if (elevated)
+            removeUserJvmOptionVariables();
         const WideString root =
             elevated ? platform::protectedCacheRoot() : platform::perUserCacheFolder();
         return createAotCache(*job, root, root.isEmpty() ? WideString() : classDataFolder(root),
@@ -58,6 +62,9 @@ std::optional<int32_t> runAotCacheJob() {
 int32_t launcherMain(bool windowed) {
     endProcessOnAllocationFailure();
     startTrace();
+    // The job's text is in the system's code page, as the start that wrote it had it.
+    platform::setThreadLocaleToSystemDefault();
+    platform::excludeCurrentFolderFromLibrarySearch();
     if (const std::optional<int32_t> created = runAotCacheJob())
         return *created;
     if (windowed) {
@@ -66,8 +73,6 @@ int32_t launcherMain(bool windowed) {
         redirectErrorLines(new MessageBoxErrorLines());
     }
     Launcher launcher;
-    platform::setThreadLocaleToSystemDefault();
-    platform::excludeCurrentFolderFromLibrarySearch();
     const bool started = launcher.initialize();
     int32_t result = -1;
     if (launcher.isService())

@@ -389,6 +389,14 @@ TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
 // is made in the background and used by later starts, and a cache that no longer matches the
 // jars it was made from (the JVM would run the old classes) or was cut short is never used.
 TEST(CdsLinux, AheadOfTimeCacheOnTodaysRuntimes) {
+    {
+        // The creation's variable, set by anyone, names a file that is no job: left alone.
+        CdsApplication app(jdks()[0], "noviq.apps.Hello");
+        app.dir().write("precious", "kept");
+        const fs::path precious = app.dir().path() / "precious";
+        EXPECT_EQ(app.run(true, {{"NOVIQ_AOT_JOB", precious.string()}}, true).exitCode, 255u);
+        EXPECT_EQ(readFile(precious), "kept");
+    }
     if (!fs::exists(kTemurin25 + "/lib/server/libjvm.so"))
         GTEST_SKIP() << "needs Temurin 25";
     CdsApplication app(kTemurin25, "noviq.apps.Hello");

@@ -302,9 +302,9 @@ TEST(PrepareEnvironment, ElevatedStartsDropTheUsersJvmOptionVariables) {
         SCOPED_TRACE(elevated ? "elevated" : "not elevated");
         const test::ScopedEnvironmentVariable path(platform::kSearchPathVariable, u"");
         const char16_t* const names[] = {u"JAVA_TOOL_OPTIONS", u"_JAVA_OPTIONS",
-                                         u"JDK_JAVA_OPTIONS"};
+                                         u"JDK_JAVA_OPTIONS", u"JDK_AOT_VM_OPTIONS"};
         const test::ScopedEnvironmentVariable a(names[0], u"-javaagent:/tmp/a.jar"),
-            b(names[1], u"-Xmx1m"), c(names[2], u"-Dx=y");
+            b(names[1], u"-Xmx1m"), c(names[2], u"-Dx=y"), d(names[3], u"-Xlog:all:file=/x");
         prepareJvmEnvironment(wide(library), u"", u"", wide(folder), elevated);
         for (const char16_t* name : names)
             EXPECT_EQ(platform::wholeEnvironmentVariable(name).has_value(), !elevated)
