@@ -21,6 +21,21 @@ namespace {
 int gArgc = 0;
 char** gArgv = nullptr;
 thread_local uint32_t tLastError = 0;
+
+// What posix_spawn's result gives: its error, or the child's exit code when waited for (a
+// signal's as a shell reports it).
+SystemResult<uint32_t> spawned(int rc, pid_t pid, bool wait) {
+    if (rc != 0)
+        return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));
+    if (!wait)
+        return 0u;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        return static_cast<uint32_t>(WEXITSTATUS(status));
+    return static_cast<uint32_t>(128 + WTERMSIG(status));
+}
 } // namespace
 
 SystemResult<WideString> executablePath() {
@@ -94,16 +109,7 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) 
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));
-    if (!wait)
-        return 0u;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status))
-        return static_cast<uint32_t>(WEXITSTATUS(status));
-    return static_cast<uint32_t>(128 + WTERMSIG(status));
+    return spawned(rc, pid, wait);
 }
 
 SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
@@ -132,16 +138,7 @@ SystemResult<uint32_t> startInBackground(const WideString& program, const WideSt
     const int rc = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), env.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return SystemResult<uint32_t>::failure(static_cast<uint32_t>(rc));
-    if (!wait)
-        return 0u;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status))
-        return static_cast<uint32_t>(WEXITSTATUS(status));
-    return static_cast<uint32_t>(128 + WTERMSIG(status));
+    return spawned(rc, pid, wait);
 }
 
 [[noreturn]] void endProcessNow(uint32_t code) {

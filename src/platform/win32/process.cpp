@@ -11,6 +11,22 @@ namespace noviq::platform {
 
 using namespace win32;
 
+namespace {
+
+// A started process's handles closed, after waiting for its exit code when asked to.
+SystemResult<uint32_t> started(const PROCESS_INFORMATION& info, bool wait) {
+    ScopedKernelHandle process(info.hProcess);
+    ScopedKernelHandle thread(info.hThread);
+    if (!wait)
+        return 0u;
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<uint32_t>(code);
+}
+
+} // namespace
+
 SystemResult<WideString> executablePath() {
     wchar_t buffer[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
@@ -95,14 +111,7 @@ SystemResult<uint32_t> startPairedProgram(const WideString& program, bool wait) 
     if (!CreateProcessW(w(program), nullptr, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                         &startup, &info))
         return SystemResult<uint32_t>::failure(GetLastError());
-    ScopedKernelHandle process(info.hProcess);
-    ScopedKernelHandle thread(info.hThread);
-    if (!wait)
-        return 0u;
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    return static_cast<uint32_t>(code);
+    return started(info, wait);
 }
 
 SystemResult<uint32_t> startInBackground(const WideString& program, const WideString& variable,
@@ -127,14 +136,7 @@ SystemResult<uint32_t> startInBackground(const WideString& program, const WideSt
                         DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
                         &startup, &info))
         return SystemResult<uint32_t>::failure(GetLastError());
-    ScopedKernelHandle process(info.hProcess);
-    ScopedKernelHandle thread(info.hThread);
-    if (!wait)
-        return 0u;
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    return static_cast<uint32_t>(code);
+    return started(info, wait);
 }
 
 [[noreturn]] void endProcessNow(uint32_t code) {
