@@ -26,13 +26,13 @@ inline double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Runs argv (with this process's environment) with stdout on a pipe.
-inline Sample measure(const std::vector<std::string>& argv, const std::string& expectedOutput) {
+// Starts argv (with this process's environment) with its stdout on a pipe; the pipe's read
+// end, or -1 when nothing could be started.
+inline int startWithOutputPipe(const std::vector<std::string>& argv, pid_t& pid) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
-        return {};
-    const Clock::time_point start = Clock::now();
-    const pid_t pid = fork();
+        return -1;
+    pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
@@ -45,11 +45,21 @@ inline Sample measure(const std::vector<std::string>& argv, const std::string& e
         _exit(127);
     }
     close(pipeFds[1]);
+    return pipeFds[0];
+}
+
+// Runs argv with stdout on a pipe.
+inline Sample measure(const std::vector<std::string>& argv, const std::string& expectedOutput) {
+    const Clock::time_point start = Clock::now();
+    pid_t pid = 0;
+    const int stdoutPipe = startWithOutputPipe(argv, pid);
+    if (stdoutPipe < 0)
+        return {};
     Sample sample;
     std::string output;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        const ssize_t n = read(stdoutPipe, buffer, sizeof buffer);
         if (n <= 0)
             break;
         if (sample.firstLineMs == 0 &&
@@ -57,7 +67,7 @@ inline Sample measure(const std::vector<std::string>& argv, const std::string& e
             sample.firstLineMs = millisecondsSince(start);
         output.append(buffer, static_cast<size_t>(n));
     }
-    close(pipeFds[0]);
+    close(stdoutPipe);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);

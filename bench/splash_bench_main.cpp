@@ -47,31 +47,19 @@ bool centreIsRed(Display* display) {
 Timing timeRun(Display* display, const std::vector<std::string>& argv) {
     while (centreIsRed(display)) // the last run's splash still closing
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    int out[2];
-    if (pipe(out) != 0)
-        return {};
     const Clock::time_point start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(out[1]);
-    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    pid_t pid = 0;
+    const int out = bench::startWithOutputPipe(argv, pid);
+    if (out < 0)
+        return {};
+    fcntl(out, F_SETFL, O_NONBLOCK);
     Timing timing;
     int status = 0;
     for (;;) {
         if (timing.splashMs < 0 && centreIsRed(display))
             timing.splashMs = millisecondsSince(start);
         char buffer[256];
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        const ssize_t n = read(out, buffer, sizeof buffer);
         if (n > 0 && timing.mainMs < 0)
             timing.mainMs = millisecondsSince(start);
         if (n == 0 || (n < 0 && waitpid(pid, &status, WNOHANG) == pid))
@@ -79,7 +67,7 @@ Timing timeRun(Display* display, const std::vector<std::string>& argv) {
     }
     if (waitpid(pid, &status, WNOHANG) == 0 || !WIFEXITED(status))
         waitpid(pid, &status, 0);
-    close(out[0]);
+    close(out);
     timing.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return timing;
 }
