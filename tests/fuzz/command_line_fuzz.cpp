@@ -1,114 +1,90 @@
-// Splitting a command line and cutting text at a separator. Properties: arguments written
-// in double quotes come back as they were, whatever separators lie between them; every
-// argument of any text is a piece of that text, in order, without overlap; the pieces cut
-// at a separator join back into the text; a relative path taken from a folder stays inside
-// it.
-#include <string>
-#include <vector>
-
+// The splitters of command lines and lists: tokenizeCommandLine, splitVmParameters with
+// unquote, and splitAtSeparator. Properties: every argument is a piece of the text, in
+// order; quote-free pieces written in quotes come back whole whatever separators lie between
+// them; the JVM parameters are nothing but their tokens and spaces and split the same once
+// joined by one space; pieces cut at a separator join back into the text.
 #include "common/path_utils.h"
 #include "fuzz_support.h"
-#include "platform/path_style.h"
+#include "jvm/jvm_options.h"
 
-namespace noviq {
+using namespace noviq;
+using namespace noviq::fuzz;
+
 namespace {
 
-using fuzz::items;
-using fuzz::u16;
-using fuzz::wide;
-
-void checkTokens(const std::u16string& text) {
-    StringList arguments;
-    tokenizeCommandLine(wide(text), arguments);
-    size_t from = 0;
-    for (const std::u16string& argument : items(arguments)) {
-        // Each argument is the text between its quotes or separators.
-        const size_t at = text.find(argument, from);
-        FUZZ_CHECK(at != text.npos);
-        from = at + argument.size();
-    }
-    FUZZ_CHECK(static_cast<size_t>(arguments.count()) <= text.size());
+Pieces commandLine(const std::u16string& text) {
+    StringList list;
+    tokenizeCommandLine(wide(text), list);
+    return items(list);
 }
 
-// The pieces of the text (between line breaks) written in quotes, with separators from
-// `gaps` between them, split back.
-void checkQuotedRoundTrip(const std::u16string& text, const std::u16string& gaps) {
-    std::vector<std::u16string> expected;
-    std::u16string_view rest = text;
-    while (!rest.empty()) {
-        std::u16string piece(fuzz::nextPiece(rest, u'\n'));
-        std::erase(piece, u'"'); // no escape exists for a quote inside an argument
-        expected.push_back(piece);
+Pieces vmParameters(const std::u16string& text) {
+    return items(splitVmParameters(wide(text)));
+}
+
+void checkVmParameters(const std::u16string& text) {
+    const Pieces tokens = vmParameters(text);
+    size_t at = 0;
+    for (const std::u16string& token : tokens) {
+        const size_t start = at;
+        at = text.find_first_not_of(u' ', at);
+        FUZZ_CHECK(at != text.npos && (at > start || start == 0)); // tokens are apart
+        FUZZ_CHECK(!token.empty() && token.back() != u' ' &&
+                   text.compare(at, token.size(), token) == 0);
+        at += token.size();
+        FUZZ_CHECK(token.find(u'"') != token.npos || u16(unquote(wide(token))) == token);
     }
-    std::u16string line;
-    size_t gap = 0;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        if (i > 0) {
-            // At least one separator, then as many more as the gap text gives.
-            line += u' ';
-            while (gap < gaps.size() && gaps[gap] != u'|')
-                line += gaps[gap++] & 1 ? u'\t' : u' ';
-            ++gap;
-        }
-        line += u'"' + expected[i] + u'"';
-    }
-    StringList arguments;
-    tokenizeCommandLine(wide(line), arguments);
-    FUZZ_CHECK(items(arguments) == expected);
+    FUZZ_CHECK(text.find_first_not_of(u' ', at) == text.npos);
+    FUZZ_CHECK(vmParameters(join(tokens, u" ")) == tokens);
 }
 
 void checkSeparatorCut(const std::u16string& text, const std::u16string& separator) {
-    if (separator.empty())
-        return;
-    StringList pieces;
-    splitAtSeparator(wide(text), wide(separator), pieces);
-    const std::vector<std::u16string> list = items(pieces);
-    std::u16string joined;
-    for (size_t i = 0; i < list.size(); ++i)
-        joined += (i > 0 ? separator : u"") + list[i];
-    // Nothing follows a final separator: the text is the joined pieces, or those and one
-    // separator.
-    FUZZ_CHECK(joined == text || joined + separator == text);
-    FUZZ_CHECK(text.empty() == list.empty());
-    for (const std::u16string& piece : list)
+    StringList list;
+    splitAtSeparator(wide(text), wide(separator), list);
+    const Pieces pieces = items(list);
+    // Nothing follows a final separator: the text is the joined pieces, or those and one.
+    const std::u16string joined = join(pieces, separator);
+    FUZZ_CHECK((joined == text || joined + separator == text) && text.empty() == pieces.empty());
+    for (const std::u16string& piece : pieces)
         FUZZ_CHECK(piece.find(separator) == piece.npos);
 }
 
-void checkAbsoluteFrom(const std::u16string& folder, const std::u16string& path) {
-    const std::u16string result = u16(absoluteFrom(wide(folder), wide(path)));
-    if (path.empty() || isAbsolutePath(wide(path))) {
-        FUZZ_CHECK(result == path);
-        return;
-    }
-    // Taken from the folder: the folder, one separator, then the rest of the path.
-    std::u16string base = folder;
-    if (base.empty() || base.back() != platform::kPathSeparator)
-        base += platform::kPathSeparator;
-    FUZZ_CHECK(result.compare(0, base.size(), base) == 0);
-    FUZZ_CHECK(path.ends_with(result.substr(base.size())));
-    if (isAbsolutePath(wide(folder)))
-        FUZZ_CHECK(isAbsolutePath(wide(result)));
-}
-
 } // namespace
-} // namespace noviq
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace noviq;
-    const std::u16string text = fuzz::textFromBytes(data, size);
-    checkTokens(text);
+FUZZ_TEXT_TARGET(text) {
+    const Pieces arguments = commandLine(text);
+    size_t from = 0;
+    for (const std::u16string& argument : arguments) {
+        from = text.find(argument, from);
+        FUZZ_CHECK(from != text.npos);
+        from += argument.size();
+    }
+    FUZZ_CHECK(arguments.size() <= text.size());
+    checkVmParameters(text);
 
-    // The same bytes as pieces: before the first form feed, the arguments (one a line);
-    // then the gap text; then a separator, a folder and a path.
-    std::u16string_view rest = text;
-    const std::u16string arguments(fuzz::nextPiece(rest, u'\f'));
-    const std::u16string gaps(fuzz::nextPiece(rest, u'\f'));
-    const std::u16string separator(fuzz::nextPiece(rest, u'\f'));
-    const std::u16string folder(fuzz::nextPiece(rest, u'\f'));
-    const std::u16string path(rest);
-    checkQuotedRoundTrip(arguments, gaps);
-    checkSeparatorCut(text, separator);
-    checkSeparatorCut(arguments, u"\n");
-    checkAbsoluteFrom(folder, path);
-    return 0;
+    // The same text as pieces between form feeds: quote-free arguments (one a line), the gap
+    // text (each character a space or a tab by its parity), a separator.
+    Pieces parts = split(text, u'\f'), expected;
+    parts.resize(std::max<size_t>(parts.size(), 3));
+    std::u16string gap = u" ", line, vmLine;
+    for (char16_t c : parts[1])
+        gap += c & 1 ? u'\t' : u' ';
+    // The JVM parameters split at spaces only; a doubled closing quote stands for one quote.
+    const std::u16string closing = parts[1].size() % 2 ? u"\"" : u"";
+    for (std::u16string piece : split(parts[0], u'\n')) {
+        std::erase(piece, u'"'); // no escape exists for a quote inside an argument
+        line += (line.empty() ? u"\"" : gap + u"\"") + piece + u"\"";
+        vmLine += (vmLine.empty() ? u"\"" : std::u16string(gap.size(), u' ') + u"\"") + piece +
+                  u"\"" + closing;
+        expected.push_back(piece);
+    }
+    FUZZ_CHECK(commandLine(line) == expected);
+    const Pieces tokens = vmParameters(vmLine);
+    FUZZ_CHECK(tokens.size() == expected.size());
+    for (size_t i = 0; i < tokens.size(); ++i)
+        FUZZ_CHECK(u16(unquote(wide(tokens[i]))) == expected[i] + closing);
+
+    if (!parts[2].empty())
+        checkSeparatorCut(text, parts[2]);
+    checkSeparatorCut(parts[0], u"\n");
 }

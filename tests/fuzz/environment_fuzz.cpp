@@ -5,23 +5,16 @@
 // holding "%" included (no second expansion); both expansion entry points agree.
 #include <cstdlib>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "fuzz_support.h"
 #include "jvm/jvm_options.h"
 #include "platform/environment.h"
 #include "platform/text.h"
 
-namespace noviq {
+using namespace noviq;
+using namespace noviq::fuzz;
+
 namespace {
-
-using fuzz::u16;
-using fuzz::wide;
-
-struct Variable {
-    std::u16string name, value;
-};
 
 std::string bytes(const std::u16string& text) {
     const NarrowString n = platform::narrow(text.data(), static_cast<int32_t>(text.size()));
@@ -30,79 +23,60 @@ std::string bytes(const std::u16string& text) {
 
 std::u16string expand(const std::u16string& text) {
     const std::optional<WideString> expanded = platform::expandEnvironmentStrings(wide(text));
-    FUZZ_CHECK(expanded.has_value());
-    const std::u16string result = u16(*expanded);
-    FUZZ_CHECK(u16(expandEnvironment(wide(text))) == result);
-    return result;
+    FUZZ_CHECK(expanded && u16(expandEnvironment(wide(text))) == u16(*expanded));
+    return u16(*expanded);
 }
 
-// Whether some stretch between two neighbouring "%" is the name of a defined variable.
+// Whether some stretch between two neighbouring "%" is the name of a defined variable (a
+// name never holds a zero: the system's names end at the first one).
 bool namesADefinedVariable(const std::u16string& text, const std::set<std::string>& defined) {
-    size_t open = text.find(u'%');
-    while (open != text.npos) {
-        const size_t close = text.find(u'%', open + 1);
-        if (close == text.npos)
-            return false;
-        const std::u16string name = text.substr(open + 1, close - open - 1);
-        // A name never holds a zero: the system's names end at the first one.
-        if (name.find(u'\0') == name.npos && defined.count(bytes(name)))
+    const Pieces stretches = split(text, u'%');
+    for (size_t i = 1; i + 1 < stretches.size(); ++i)
+        if (stretches[i].find(u'\0') == std::u16string::npos && defined.count(bytes(stretches[i])))
             return true;
-        open = close;
-    }
     return false;
 }
 
 } // namespace
-} // namespace noviq
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Only the variables an input defines exist while it runs.
-    clearenv();
+    clearenv(); // only the variables an input defines exist while it runs
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace noviq;
+FUZZ_TEXT_TARGET(input) {
     // The first line is the text; each further line defines NAME=VALUE.
-    const std::u16string input = fuzz::textFromBytes(data, size);
-    std::u16string_view rest = input;
-    const std::u16string text(fuzz::nextPiece(rest, u'\n'));
-    std::vector<Variable> variables;
+    Pieces lines = split(input, u'\n');
+    lines.resize(std::max<size_t>(lines.size(), 1));
+    const std::u16string& text = lines[0];
+    std::vector<std::pair<std::u16string, std::u16string>> variables;
     std::set<std::string> defined;
     clearenv();
-    while (!rest.empty()) {
-        std::u16string_view line = fuzz::nextPiece(rest, u'\n');
-        const size_t eq = line.find(u'=');
-        if (eq == line.npos || eq == 0)
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const size_t eq = lines[i].find(u'=');
+        const std::u16string name = lines[i].substr(0, eq);
+        if (eq == 0 || eq == name.npos || name.find(u'\0') != name.npos ||
+            defined.count(bytes(name)))
             continue;
-        Variable v{std::u16string(line.substr(0, eq)), std::u16string(line.substr(eq + 1))};
-        std::erase(v.value, u'\0'); // a value cannot hold a zero either
-        if (v.name.find(u'\0') != v.name.npos || defined.count(bytes(v.name)))
+        std::u16string value = lines[i].substr(eq + 1);
+        std::erase(value, u'\0'); // a value cannot hold a zero either
+        if (setenv(bytes(name).c_str(), bytes(value).c_str(), 1) != 0)
             continue;
-        if (setenv(bytes(v.name).c_str(), bytes(v.value).c_str(), 1) != 0)
-            continue;
-        defined.insert(bytes(v.name));
+        defined.insert(bytes(name));
         // What the environment holds is the value in the system's 8-bit form.
-        v.value = u16(platform::widen(bytes(v.value).c_str()));
-        variables.push_back(v);
+        variables.emplace_back(name, u16(platform::widen(bytes(value).c_str())));
     }
 
     const std::u16string result = expand(text);
-    if (!namesADefinedVariable(text, defined))
-        FUZZ_CHECK(result == text);
+    FUZZ_CHECK(namesADefinedVariable(text, defined) || result == text);
 
     // Each variable referred to between the text's pieces before and after its first "%".
     const size_t percent = text.find(u'%');
-    std::u16string before = text.substr(0, percent), after;
-    if (percent != text.npos) {
-        after = text.substr(percent + 1);
-        std::erase(after, u'%');
-    }
-    for (const Variable& v : variables) {
-        if (v.name.find(u'%') != v.name.npos)
-            continue;
-        FUZZ_CHECK(expand(before + u'%' + v.name + u'%' + after) == before + v.value + after);
-    }
+    const std::u16string before = text.substr(0, percent);
+    std::u16string after = percent == text.npos ? u"" : text.substr(percent + 1);
+    std::erase(after, u'%');
+    for (const auto& [name, value] : variables)
+        if (name.find(u'%') == name.npos)
+            FUZZ_CHECK(expand(before + u'%' + name + u'%' + after) == before + value + after);
     clearenv();
-    return 0;
 }

@@ -1,13 +1,13 @@
-// Shared helpers of the fuzz targets: a property check that libFuzzer sees as a crash, and
-// the mapping from the fuzzer's bytes to UTF-16 text.
+// The harness the fuzz targets share: a property check that libFuzzer sees as a crash, the
+// mapping from the fuzzer's bytes to UTF-16 text, and the pieces properties are built of.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "base/basic_string.h"
@@ -30,7 +30,6 @@ namespace noviq::fuzz {
 // surrogates included.
 inline std::u16string textFromBytes(const uint8_t* data, size_t size) {
     std::u16string text;
-    text.reserve(size);
     for (size_t i = 0; i < size; ++i) {
         if (data[i] < 0x80 || i + 1 == size) {
             text += static_cast<char16_t>(data[i]);
@@ -43,6 +42,17 @@ inline std::u16string textFromBytes(const uint8_t* data, size_t size) {
     return text;
 }
 
+// A target whose input is text: FUZZ_TEXT_TARGET(text) { the property }.
+#define FUZZ_TEXT_TARGET(text)                                                                     \
+    static void fuzzText(const std::u16string& text);                                              \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {                      \
+        fuzzText(::noviq::fuzz::textFromBytes(data, size));                                        \
+        return 0;                                                                                  \
+    }                                                                                              \
+    static void fuzzText(const std::u16string& text)
+
+using Pieces = std::vector<std::u16string>;
+
 inline WideString wide(std::u16string_view text) {
     return WideString(text.data(), static_cast<int32_t>(text.size()));
 }
@@ -51,19 +61,39 @@ inline std::u16string u16(const WideString& text) {
     return std::u16string(text.c_str(), static_cast<size_t>(text.length()));
 }
 
-// The pieces of the text between separator characters (every piece, empty ones too).
-inline std::u16string_view nextPiece(std::u16string_view& rest, char16_t separator) {
-    const size_t end = rest.find(separator);
-    const std::u16string_view piece = rest.substr(0, end);
-    rest = end == rest.npos ? std::u16string_view() : rest.substr(end + 1);
-    return piece;
-}
-
-inline std::vector<std::u16string> items(const StringList& list) {
-    std::vector<std::u16string> out;
+inline Pieces items(const StringList& list) {
+    Pieces out;
     for (const WideString& item : list)
         out.push_back(u16(item));
     return out;
+}
+
+// Every piece between separators, empty ones too; none for empty text.
+inline Pieces split(std::u16string_view text, char16_t separator) {
+    Pieces pieces;
+    for (size_t start = 0; !text.empty();) {
+        const size_t end = text.find(separator, start);
+        pieces.emplace_back(text.substr(start, end - start));
+        if (end == text.npos)
+            break;
+        start = end + 1;
+    }
+    return pieces;
+}
+
+inline std::u16string join(const Pieces& pieces, std::u16string_view separator) {
+    std::u16string text;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        text.append(i > 0 ? separator : u"").append(pieces[i]);
+    return text;
+}
+
+// A copy alone in a heap block of exactly `size` bytes: the sanitizer sees any read past it.
+inline std::unique_ptr<unsigned char[]> exactCopy(const void* data, size_t size) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[size ? size : 1]);
+    if (size)
+        std::memcpy(copy.get(), data, size);
+    return copy;
 }
 
 } // namespace noviq::fuzz
