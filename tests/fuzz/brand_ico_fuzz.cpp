@@ -1,8 +1,6 @@
 // The branding tool's .ico reader over bytes of any kind. Properties: it reads or refuses as
 // a bad icon without reading outside the bytes (address sanitizer); every image it returns
 // is a PNG or a bitmap copied from the file, and the icon group lists each with its size.
-#include <cstring>
-
 #include "brand/icon_file.h"
 #include "fuzz_support.h"
 

@@ -1,14 +1,9 @@
-// The splitters of command lines and lists: tokenizeCommandLine, splitVmParameters with
-// unquote, and splitAtSeparator. Properties: every argument is a piece of the text, in
-// order; quote-free pieces written in quotes come back whole whatever separators lie between
-// them; the JVM parameters are nothing but their tokens and spaces and split the same once
-// joined by one space; pieces cut at a separator join back into the text.
+// The splitters of command lines and lists. Properties: every argument is a piece of the
+// text, in order; quote-free pieces written in quotes come back whole; the JVM parameters are
+// their tokens and spaces only; pieces cut at a separator join back into the text.
 #include "common/path_utils.h"
 #include "fuzz_support.h"
 #include "jvm/jvm_options.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 
@@ -64,22 +59,24 @@ FUZZ_TEXT_TARGET(text) {
 
     // The same text as pieces between form feeds: quote-free arguments (one a line), the gap
     // text (each character a space or a tab by its parity), a separator.
-    Pieces parts = split(text, u'\f'), expected;
+    Pieces parts = split(text, u'\f');
     parts.resize(std::max<size_t>(parts.size(), 3));
-    std::u16string gap = u" ", line, vmLine;
+    Pieces expected = split(parts[0], u'\n');
+    for (std::u16string& piece : expected)
+        std::erase(piece, u'"'); // no escape exists for a quote inside an argument
+    std::u16string gap = u" ";
     for (char16_t c : parts[1])
         gap += c & 1 ? u'\t' : u' ';
+    auto quoted = [&](std::u16string_view between, std::u16string_view closing) {
+        std::u16string line;
+        for (const std::u16string& piece : expected)
+            line.append(line.empty() ? u"" : between).append(u"\"" + piece + u"\"").append(closing);
+        return line;
+    };
+    FUZZ_CHECK(commandLine(quoted(gap, u"")) == expected);
     // The JVM parameters split at spaces only; a doubled closing quote stands for one quote.
     const std::u16string closing = parts[1].size() % 2 ? u"\"" : u"";
-    for (std::u16string piece : split(parts[0], u'\n')) {
-        std::erase(piece, u'"'); // no escape exists for a quote inside an argument
-        line += (line.empty() ? u"\"" : gap + u"\"") + piece + u"\"";
-        vmLine += (vmLine.empty() ? u"\"" : std::u16string(gap.size(), u' ') + u"\"") + piece +
-                  u"\"" + closing;
-        expected.push_back(piece);
-    }
-    FUZZ_CHECK(commandLine(line) == expected);
-    const Pieces tokens = vmParameters(vmLine);
+    const Pieces tokens = vmParameters(quoted(std::u16string(gap.size(), u' '), closing));
     FUZZ_CHECK(tokens.size() == expected.size());
     for (size_t i = 0; i < tokens.size(); ++i)
         FUZZ_CHECK(u16(unquote(wide(tokens[i]))) == expected[i] + closing);

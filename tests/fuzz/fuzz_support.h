@@ -97,3 +97,7 @@ inline std::unique_ptr<unsigned char[]> exactCopy(const void* data, size_t size)
 }
 
 } // namespace noviq::fuzz
+
+// Each target is a program of one file, and these names are what it is about.
+using namespace noviq;
+using namespace noviq::fuzz;

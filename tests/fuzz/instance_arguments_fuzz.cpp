@@ -1,12 +1,8 @@
-// The argument area of a single-instance request. Properties: arguments that fit come back
-// from the area exactly, and the encoder refuses exactly those that do not fit (leaving
-// the area zeroed); the decoder reads nothing past the area, and whatever it reads from a
-// damaged area encodes again and decodes to the same list.
+// The argument area of a single-instance request. Properties: arguments that fit round-trip
+// exactly, and exactly those that do not are refused (area zeroed); decoding a damaged area
+// reads nothing past it and gives a list that round-trips.
 #include "common/instance_arguments.h"
 #include "fuzz_support.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 

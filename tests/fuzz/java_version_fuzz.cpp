@@ -2,13 +2,9 @@
 // agrees with comparing the component tuples (so it is a total order); a printed version
 // reads back to the same significant components.
 #include <array>
-#include <string>
 
 #include "fuzz_support.h"
 #include "jre/java_version.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 
@@ -29,15 +25,13 @@ void checkParse(const std::u16string& text, int32_t fill, JavaVersion& version) 
         std::u16string run = text.substr(i, end - i);
         run.erase(0, std::min(run.find_first_not_of(u'0'), run.size() - 1));
         runs.push_back(run);
-        i = text.find_first_of(kDigits, end == text.npos ? text.size() : end);
+        i = text.find_first_of(kDigits, end);
     }
     bool fits = !runs.empty();
     Tuple expected{fill, fill, fill, fill};
-    for (size_t g = 0; g < 4 && g < runs.size(); ++g) {
-        if (runs[g].size() > 10 || (runs[g].size() == 10 && runs[g] > u"2147483647"))
-            fits = false;
-        else
-            expected[g] = std::stoi(std::string(runs[g].begin(), runs[g].end()));
+    for (size_t g = 0; g < 4 && g < runs.size() && fits; ++g) {
+        fits = runs[g].size() < 10 || (runs[g].size() == 10 && runs[g] <= u"2147483647");
+        expected[g] = fits ? std::stoi(std::string(runs[g].begin(), runs[g].end())) : 0;
     }
     FUZZ_CHECK(ok == fits);
     FUZZ_CHECK(version.count() ==

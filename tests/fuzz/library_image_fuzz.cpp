@@ -1,15 +1,11 @@
-// PE and ELF header checks over bytes of any kind. Properties: nothing outside the bytes
-// is read (each check also runs on exact-size copies of shorter prefixes, under the
-// address sanitizer); the PE headers lie inside the bytes; the ELF answers agree with a
-// second reading made through the system's own ELF structures in 128-bit arithmetic; more
-// bytes never turn a valid PE image invalid or a complete ELF image incomplete.
+// PE and ELF header checks over bytes of any kind. Properties: nothing outside the bytes is
+// read (exact-size prefixes too); the PE headers lie inside them; the ELF answers agree with
+// a reading through <elf.h> in 128-bit arithmetic; more bytes never make a valid PE image
+// invalid or a complete ELF image incomplete.
 #include <elf.h>
 
 #include "fuzz_support.h"
 #include "jre/library_image.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 
@@ -21,10 +17,9 @@ bool referenceComplete(const unsigned char* data, uint64_t size) {
         return false;
     Header header;
     std::memcpy(&header, data, sizeof header);
-    if (header.e_phnum == 0)
-        return true;
-    if (header.e_phentsize < sizeof(ProgramHeader) ||
-        i128{header.e_phoff} + i128{header.e_phnum} * header.e_phentsize > i128{size})
+    if (header.e_phnum > 0 &&
+        (header.e_phentsize < sizeof(ProgramHeader) ||
+         i128{header.e_phoff} + i128{header.e_phnum} * header.e_phentsize > i128{size}))
         return false;
     for (unsigned i = 0; i < header.e_phnum; ++i) {
         ProgramHeader segment;
@@ -45,8 +40,7 @@ void checkImage(const unsigned char* data, uint64_t size) {
     FUZZ_CHECK(isElf32(data, size) ==
                (elf && size >= sizeof(Elf32_Ehdr) && data[EI_CLASS] == ELFCLASS32));
     const bool complete = isCompleteElfImage(data, size);
-    // Only little-endian images of a known class are checked; any other is left to the
-    // loader.
+    // Only little-endian images of a known class are checked; others are the loader's.
     if (!elf || data[EI_DATA] != ELFDATA2LSB)
         FUZZ_CHECK(complete);
     else if (data[EI_CLASS] == ELFCLASS64)

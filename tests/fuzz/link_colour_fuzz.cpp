@@ -3,8 +3,6 @@
 #include "fuzz_support.h"
 #include "gui/anchor_color.h"
 
-using namespace noviq;
-
 FUZZ_TEXT_TARGET(text) {
     const std::optional<RgbColor> colour = parseAnchorColor(text);
     if (!colour)

@@ -1,16 +1,12 @@
-// Heap and stack sizes from the machine's memory, and byte sizes. Properties: a token the
-// rule rewrites becomes what it started with, a plain kilobyte count and "K"; for a bare
-// percentage the count is that share of the base within a double's rounding; more memory
-// never gives less; a stack size written back in kilobytes reads as that many bytes; a byte
-// size reads as its exact value, saturated at the largest 64-bit value, leading zeros or not.
+// Heap and stack sizes from the machine's memory, and byte sizes. Properties: a rewritten
+// token is its start, a kilobyte count and "K"; a bare percentage gives that share of the base
+// within a double's rounding; more memory never gives less; "-Xss" kilobytes read back as
+// bytes; a byte size is its exact value, saturated, leading zeros or not.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "base/format.h"
 #include "fuzz_support.h"
 #include "jvm/jvm_options.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 

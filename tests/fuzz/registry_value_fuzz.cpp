@@ -1,13 +1,9 @@
-// Registry value data of any type and byte count as text. Properties: the text holds no
-// zero and no more code units than the data hold (an odd last byte counts as one); the
-// text written back as UTF-16 reads the same, terminated or not; bytes after the first
-// zero unit change nothing; an odd last byte reads as if a zero followed it; data that stop inside
+// Registry value data of any type and byte count as text. Properties: no zero, at most one
+// unit per two bytes (an odd last byte reads as if a zero byte followed it); the text written
+// back as UTF-16 reads the same, terminated or not, whatever follows; data that stop inside
 // the text give its first units.
 #include "common/registry_value.h"
 #include "fuzz_support.h"
-
-using namespace noviq;
-using namespace noviq::fuzz;
 
 namespace {
 
