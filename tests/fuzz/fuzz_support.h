@@ -52,6 +52,7 @@ inline std::u16string textFromBytes(const uint8_t* data, size_t size) {
     static void fuzzText(const std::u16string& text)
 
 using Pieces = std::vector<std::u16string>;
+inline constexpr char16_t kDigits[] = u"0123456789";
 
 inline WideString wide(std::u16string_view text) {
     return WideString(text.data(), static_cast<int32_t>(text.size()));

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr char16_t kDigits[] = u"0123456789";
 using Tuple = std::array<int32_t, 4>;
 
 Tuple tuple(const JavaVersion& v) {
@@ -41,19 +40,17 @@ void checkParse(const std::u16string& text, int32_t fill, JavaVersion& version) 
 
 void checkPrinted(const JavaVersion& version) {
     const std::u16string printed = u16(version.format());
-    FUZZ_CHECK(printed.find_first_not_of(u"0123456789.") == printed.npos);
+    FUZZ_CHECK(printed.find_first_not_of(u".0123456789") == printed.npos);
     // Only a component that means "nothing" may be left out of the text.
     auto meansNothing = [&](int i) {
         return version.component(i) == 0 || version.component(i) == JavaVersion::kOpen;
     };
-    for (int32_t fill : {0, JavaVersion::kOpen}) {
-        JavaVersion again;
-        FUZZ_CHECK(again.parse(wide(printed), fill) && again.count() >= 2 && again.count() <= 4);
-        for (int i = 0; i < 4; ++i)
-            FUZZ_CHECK((printed == u"0.0.0.0" || i >= again.count())
-                           ? meansNothing(i)
-                           : again.component(i) == version.component(i));
-    }
+    JavaVersion again;
+    FUZZ_CHECK(again.parse(wide(printed), 0) && again.count() >= 2 && again.count() <= 4);
+    for (int i = 0; i < 4; ++i)
+        FUZZ_CHECK((printed == u"0.0.0.0" || i >= again.count())
+                       ? meansNothing(i)
+                       : again.component(i) == version.component(i));
 }
 
 } // namespace

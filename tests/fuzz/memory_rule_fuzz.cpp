@@ -1,7 +1,7 @@
 // Heap and stack sizes from the machine's memory, and byte sizes. Properties: a rewritten
-// token is its start, a kilobyte count and "K"; a bare percentage gives that share of the base
-// within a double's rounding; more memory never gives less; "-Xss" kilobytes read back as
-// bytes; a byte size is its exact value, saturated, leading zeros or not.
+// token is its start, a kilobyte count and "K"; a bare percentage gives that share of the
+// base within a double's rounding; more memory never gives less; "-Xss" kilobytes read back
+// as bytes; a byte size is its exact value, saturated, leading zeros or not.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "base/format.h"
@@ -11,7 +11,6 @@
 namespace {
 
 using u128 = unsigned __int128;
-constexpr char16_t kDigits[] = u"0123456789";
 
 uint64_t capped(u128 value) {
     return value > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(value);
