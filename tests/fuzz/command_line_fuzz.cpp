@@ -33,17 +33,6 @@ void checkVmParameters(const std::u16string& text) {
     FUZZ_CHECK(vmParameters(join(tokens, u" ")) == tokens);
 }
 
-void checkSeparatorCut(const std::u16string& text, const std::u16string& separator) {
-    StringList list;
-    splitAtSeparator(wide(text), wide(separator), list);
-    const Pieces pieces = items(list);
-    // Nothing follows a final separator: the text is the joined pieces, or those and one.
-    const std::u16string joined = join(pieces, separator);
-    FUZZ_CHECK((joined == text || joined + separator == text) && text.empty() == pieces.empty());
-    for (const std::u16string& piece : pieces)
-        FUZZ_CHECK(piece.find(separator) == piece.npos);
-}
-
 } // namespace
 
 FUZZ_TEXT_TARGET(text) {
@@ -80,6 +69,15 @@ FUZZ_TEXT_TARGET(text) {
     for (size_t i = 0; i < tokens.size(); ++i)
         FUZZ_CHECK(u16(unquote(wide(tokens[i]))) == expected[i] + closing);
 
-    if (!parts[2].empty())
-        checkSeparatorCut(text, parts[2]);
+    // Nothing follows a final separator: the text is the joined pieces, or those and one.
+    if (const std::u16string& separator = parts[2]; !separator.empty()) {
+        StringList list;
+        splitAtSeparator(wide(text), wide(separator), list);
+        const Pieces pieces = items(list);
+        const std::u16string joined = join(pieces, separator);
+        FUZZ_CHECK((joined == text || joined + separator == text) &&
+                   text.empty() == pieces.empty());
+        for (const std::u16string& piece : pieces)
+            FUZZ_CHECK(piece.find(separator) == piece.npos);
+    }
 }

@@ -31,13 +31,10 @@ namespace noviq::fuzz {
 inline std::u16string textFromBytes(const uint8_t* data, size_t size) {
     std::u16string text;
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] < 0x80 || i + 1 == size) {
-            text += static_cast<char16_t>(data[i]);
-            continue;
-        }
-        const unsigned high = data[i] == 0xFF ? 0x80 | (data[i + 1] >> 1) : data[i] & 0x7F;
-        text += static_cast<char16_t>(high << 8 | data[i + 1]);
-        ++i;
+        const bool pair = data[i] >= 0x80 && i + 1 < size;
+        const unsigned next = pair ? data[i + 1] : 0;
+        const unsigned high = data[i] == 0xFF ? 0x80 | next >> 1 : data[i] & 0x7F;
+        text += static_cast<char16_t>(pair ? high << 8 | data[++i] : data[i]);
     }
     return text;
 }
@@ -72,13 +69,8 @@ inline Pieces items(const StringList& list) {
 // Every piece between separators, empty ones too; none for empty text.
 inline Pieces split(std::u16string_view text, char16_t separator) {
     Pieces pieces;
-    for (size_t start = 0; !text.empty();) {
-        const size_t end = text.find(separator, start);
-        pieces.emplace_back(text.substr(start, end - start));
-        if (end == text.npos)
-            break;
-        start = end + 1;
-    }
+    for (size_t start = 0, end = 0; !text.empty() && end != text.npos; start = end + 1)
+        pieces.emplace_back(text.substr(start, (end = text.find(separator, start)) - start));
     return pieces;
 }
 

@@ -10,25 +10,23 @@ using Area = unsigned char[kInstanceAreaBytes];
 
 // An area alone in its heap block (so that the sanitizer sees a read past it), holding the
 // bytes given, cut or padded with `fill`.
-std::unique_ptr<unsigned char[]> heapArea(const uint8_t* data, size_t size, unsigned char fill) {
-    std::unique_ptr<unsigned char[]> area(new unsigned char[kInstanceAreaBytes]);
-    std::memset(area.get(), fill, kInstanceAreaBytes);
-    std::memcpy(area.get(), data, std::min(size, kInstanceAreaBytes));
-    return area;
-}
-
-Area& get(const std::unique_ptr<unsigned char[]>& area) {
-    return *reinterpret_cast<Area*>(area.get());
-}
+struct HeapArea {
+    std::unique_ptr<unsigned char[]> bytes{new unsigned char[kInstanceAreaBytes]};
+    HeapArea(const uint8_t* data, size_t size, unsigned char fill) {
+        std::memset(bytes.get(), fill, kInstanceAreaBytes);
+        std::memcpy(bytes.get(), data, std::min(size, kInstanceAreaBytes));
+    }
+    operator Area&() { return *reinterpret_cast<Area*>(bytes.get()); }
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The input as an area.
-    const StringList found = decodeInstanceArguments(get(heapArea(data, size, 0)));
-    const auto again = heapArea(data, 0, 0);
-    FUZZ_CHECK(encodeInstanceArguments(found, get(again)));
-    FUZZ_CHECK(items(decodeInstanceArguments(get(again))) == items(found));
+    const StringList found = decodeInstanceArguments(HeapArea(data, size, 0));
+    HeapArea again(data, 0, 0);
+    FUZZ_CHECK(encodeInstanceArguments(found, again));
+    FUZZ_CHECK(items(decodeInstanceArguments(again)) == items(found));
 
     // The input as arguments, one a line.
     StringList arguments;
@@ -37,11 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         arguments.add(wide(argument));
         needed += 2 + 2 * argument.size();
     }
-    const auto area = heapArea(data, 0, 0xA5);
-    const bool fits = encodeInstanceArguments(arguments, get(area));
+    HeapArea area(data, 0, 0xA5);
+    const bool fits = encodeInstanceArguments(arguments, area);
     FUZZ_CHECK(fits == (needed <= kInstanceAreaBytes));
-    FUZZ_CHECK(fits ? items(decodeInstanceArguments(get(area))) == items(arguments)
-                    : std::all_of(area.get(), area.get() + kInstanceAreaBytes,
+    FUZZ_CHECK(fits ? items(decodeInstanceArguments(area)) == items(arguments)
+                    : std::all_of(area.bytes.get(), area.bytes.get() + kInstanceAreaBytes,
                                   [](unsigned char b) { return b == 0; }));
     return 0;
 }
