@@ -35,28 +35,19 @@ struct Installation {
     }
 };
 
-// The file an option names, after its "=".
-WideString fileOf(const NarrowString& option) {
-    const NarrowString text = option.Mid(option.Find('=') + 1);
-    return widen(text);
+// The file the last option names, after its "=".
+WideString fileOf(const NarrowStringList& options) {
+    const NarrowString& option = options[options.count() - 1];
+    return widen(option.Mid(option.Find('=') + 1));
 }
 
-// The option that names the archive: the last one; empty when there is none.
-NarrowString lastOf(const NarrowStringList& options) {
-    return options.isEmpty() ? NarrowString() : options[options.count() - 1];
-}
-
-std::string head(const WideString& file) {
-    return platform::readFileStart(file, 4).c_str();
-}
-
-std::filesystem::path pathOf(const WideString& file) {
-    return std::filesystem::path(test::u16(file));
+bool lastStartsWith(const NarrowStringList& options, const char* text) {
+    return !options.isEmpty() && options[options.count() - 1].startsWith(text);
 }
 
 void writeFile(const WideString& file, const std::string& bytes,
                std::ios::openmode mode = std::ios::trunc) {
-    std::ofstream(pathOf(file), std::ios::binary | mode) << bytes;
+    std::ofstream(std::filesystem::path(test::u16(file)), std::ios::binary | mode) << bytes;
 }
 
 TEST(ClassDataSharing, GoesWithoutWhereADumpCouldFail) {
@@ -118,8 +109,11 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     const auto expectDump = [&](const NarrowStringList& options) {
         EXPECT_EQ(options.count(), 2);
         EXPECT_TRUE(options[0] == "-Xlog:cds*=off");
-        EXPECT_TRUE(lastOf(options).startsWith("-XX:ArchiveClassesAtExit="));
-        return fileOf(lastOf(options));
+        EXPECT_TRUE(lastStartsWith(options, "-XX:ArchiveClassesAtExit="));
+        return fileOf(options);
+    };
+    const auto expectUse = [&] {
+        EXPECT_TRUE(lastStartsWith(prepare(), "-XX:SharedArchiveFile="));
     };
     const std::string magic = "\xa8\xab\x0b\xf0";
 
@@ -141,18 +135,18 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     sharing.jvmEnded();
     const NarrowStringList use = prepare();
     ASSERT_EQ(use.count(), 2);
-    ASSERT_TRUE(lastOf(use).startsWith("-XX:SharedArchiveFile="));
-    const WideString archive = fileOf(lastOf(use));
-    EXPECT_EQ(head(archive), magic);
+    ASSERT_TRUE(lastStartsWith(use, "-XX:SharedArchiveFile="));
+    const WideString archive = fileOf(use);
+    EXPECT_EQ(std::string(platform::readFileStart(archive, 4).c_str()), magic);
     sharing.jvmEnded(); // a start that used the archive leaves it as it is
-    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
+    expectUse();
 
     // An archive changed after its completion is never handed over.
     writeFile(archive, "more", std::ios::app);
     dumpTo = expectDump(prepare());
     writeFile(dumpTo, magic + "new");
     sharing.jvmEnded();
-    EXPECT_TRUE(lastOf(prepare()).startsWith("-XX:SharedArchiveFile="));
+    expectUse();
 
     // Another class path: a new archive, and the application's earlier one goes.
     installation.inputs.classPath.add(wide(installation.folder.write("app/b.jar", "jar")));
@@ -163,9 +157,9 @@ TEST(ClassDataSharing, OnlyACompletedDumpIsHandedToTheJvm) {
     const WideString other = expectDump(prepare());
     writeFile(other, magic + "b");
     sharing.jvmEnded();
-    const WideString second = fileOf(lastOf(prepare()));
-    EXPECT_FALSE(second == archive);
-    const std::filesystem::directory_iterator files(pathOf(archive).parent_path());
+    EXPECT_FALSE(fileOf(prepare()) == archive);
+    const std::filesystem::directory_iterator files(
+        std::filesystem::path(test::u16(archive)).parent_path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 2); // the archive and its record
 }
 
