@@ -62,7 +62,7 @@ TEST(Messages, SystemErrorLine) {
     std::string out = testing::internal::GetCapturedStdout();
     std::erase(out, '\r'); // text mode on Windows
     const std::string system =
-        platform::kPathSeparator == u'\\' ? "Windows exception" : "System error";
+        test::onWindows() ? "Windows exception" : "System error";
     EXPECT_EQ(out,
               "Error: " + system + ": failed to get the module path (errno = -2147024891). \n");
 }
