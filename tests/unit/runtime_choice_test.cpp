@@ -299,56 +299,42 @@ TEST(LibraryImage, ArchitectureOfTheConfiguredRuntime) {
     EXPECT_FALSE(isJvmLibrary32Bit(test::wide(empty.path() / "absent")));
 }
 
-class UnregisteredRuntimes : public testing::Test {
-protected:
-    void SetUp() override {
-        if (platform::kPathSeparator != u'/')
-            GTEST_SKIP() << "the runtime folders stand in for the registry on Linux only";
-        const auto runtime = [this](const std::string& name, const std::string& release,
-                                    const std::string& marker = "lib/libjava.so") {
-            root_.write(name + "/" + marker, "");
-            if (!release.empty())
-                root_.write(name + "/release", release);
-        };
-        runtime("java-17-openjdk-amd64", "IMPLEMENTOR=\"Debian\"\nJAVA_VERSION=\"17.0.15\"\n");
-        fs::create_directory_symlink("java-17-openjdk-amd64",
-                                     root_.path() / "java-1.17.0-openjdk-amd64");
-        runtime("temurin-17-jdk",
-                "JAVA_VERSION=\"17.0.15\"\r\nIMPLEMENTOR=\"Eclipse Adoptium\"\r\n");
-        runtime("jdk1.8.0_202", "", "jre/lib/amd64/libjava.so");
-        runtime("java-1.8.0-openjdk-amd64", "JAVA_VERSION=\"\"\n", "lib/amd64/libjava.so");
-        runtime("ibm-java-x86_64-80",
-                "IMPLEMENTOR=\"IBM Corporation\"\nJAVA_VERSION=\"1.8.0_321\"\n",
-                "jre/lib/amd64/libjava.so");
-        runtime("jrockit-jdk1.6.0_45", "IMPLEMENTOR=\"BEA Systems, Inc.\"\n");
-        runtime("jrockit-jdk1.5.0_99", "IMPLEMENTOR=\"Oracle JRockit\"\n",
-                "jre/lib/amd64/libjava.so");
-        root_.write("openjdk-17/src.zip", "not a runtime");
-        root_.write("notes.txt", "not a folder");
-        // A FIFO in place of a release file is never opened: the version comes from the name.
-        root_.write("jdk-11.0.2/lib/libjava.so", "");
-#ifndef _WIN32 // the fixture only runs on Linux
-        EXPECT_EQ(mkfifo((root_.path() / "jdk-11.0.2/release").c_str(), 0600), 0);
-#endif
-        outside_.write("jdk-21/lib/libjava.so", "");
-        outside_.write("jdk-21/release", "JAVA_VERSION=\"21.0.1\"\n");
-        fs::create_directory_symlink(outside_.path() / "jdk-21", root_.path() / "jdk-21-link");
-
-        root_variable_.emplace(u"NOVIQ_JVM_ROOT", test::wide(root_.path()));
-    }
-
-    std::u16string home(const std::string& name) const {
-        return test::wide(root_.path() / name).c_str();
-    }
-
-    test::TempFolder root_, outside_;
-    std::optional<test::ScopedEnvironmentVariable> root_variable_;
-};
-
 // Each runtime folder appears once, under the vendor key its release file and layout give,
 // with the version subkey an installer would write and its home folder; aliases, folders
 // without a runtime and plain files are left out.
-TEST_F(UnregisteredRuntimes, DescribedAsTheInstallersVendorKeys) {
+TEST(UnregisteredRuntimes, DescribedAsTheInstallersVendorKeys) {
+    if (test::onWindows())
+        GTEST_SKIP() << "the runtime folders stand in for the registry on Linux only";
+    const test::TempFolder root, outside;
+    const auto runtime = [&](const std::string& name, const std::string& release,
+                             const std::string& marker = "lib/libjava.so") {
+        root.write(name + "/" + marker, "");
+        if (!release.empty())
+            root.write(name + "/release", release);
+    };
+    runtime("java-17-openjdk-amd64", "IMPLEMENTOR=\"Debian\"\nJAVA_VERSION=\"17.0.15\"\n");
+    fs::create_directory_symlink("java-17-openjdk-amd64",
+                                 root.path() / "java-1.17.0-openjdk-amd64");
+    runtime("temurin-17-jdk", "JAVA_VERSION=\"17.0.15\"\r\nIMPLEMENTOR=\"Eclipse Adoptium\"\r\n");
+    runtime("jdk1.8.0_202", "", "jre/lib/amd64/libjava.so");
+    runtime("java-1.8.0-openjdk-amd64", "JAVA_VERSION=\"\"\n", "lib/amd64/libjava.so");
+    runtime("ibm-java-x86_64-80", "IMPLEMENTOR=\"IBM Corporation\"\nJAVA_VERSION=\"1.8.0_321\"\n",
+            "jre/lib/amd64/libjava.so");
+    runtime("jrockit-jdk1.6.0_45", "IMPLEMENTOR=\"BEA Systems, Inc.\"\n");
+    runtime("jrockit-jdk1.5.0_99", "IMPLEMENTOR=\"Oracle JRockit\"\n", "jre/lib/amd64/libjava.so");
+    root.write("openjdk-17/src.zip", "not a runtime");
+    root.write("notes.txt", "not a folder");
+    // A FIFO in place of a release file is never opened: the version comes from the name.
+    root.write("jdk-11.0.2/lib/libjava.so", "");
+#ifndef _WIN32 // this case only runs on Linux
+    EXPECT_EQ(mkfifo((root.path() / "jdk-11.0.2/release").c_str(), 0600), 0);
+#endif
+    outside.write("jdk-21/lib/libjava.so", "");
+    outside.write("jdk-21/release", "JAVA_VERSION=\"21.0.1\"\n");
+    fs::create_directory_symlink(outside.path() / "jdk-21", root.path() / "jdk-21-link");
+    const test::ScopedEnvironmentVariable rootVariable(u"NOVIQ_JVM_ROOT", test::wide(root.path()));
+    const auto home = [&](const std::string& name) { return u16(test::wide(root.path() / name)); };
+
     using K = VendorKeyId;
     const struct {
         K key;
