@@ -343,17 +343,13 @@ TEST(ClassDataSharing, GoesWithoutWhereADumpCouldFail) {
         {"no cache folder", [](Installation& i) { i.inputs.cacheFolder = WideString(); }},
         {"relative cache folder", [](Installation& i) { i.inputs.cacheFolder = u"cache"; }},
     };
-    {
-        Installation installation; // as it is, it dumps
-        ClassDataSharing sharing;
-        ASSERT_EQ(sharing.prepare(installation.inputs).count(), 2);
-    }
+    const auto options = [](const Installation& i) { return ClassDataSharing().prepare(i.inputs); };
+    ASSERT_EQ(options(Installation()).count(), 2); // as it is, it dumps
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Installation installation;
         c.change(installation);
-        ClassDataSharing sharing;
-        EXPECT_TRUE(sharing.prepare(installation.inputs).isEmpty());
+        EXPECT_TRUE(options(installation).isEmpty());
     }
     // Options of the application's own that decide on sharing or on what an archive holds,
     // whether written in the settings or in the variables the JVM reads.
@@ -370,8 +366,7 @@ TEST(ClassDataSharing, GoesWithoutWhereADumpCouldFail) {
                 installation.inputs.environmentOptions.add(NarrowString("-Xmx1g  ") + option);
             else
                 installation.inputs.jvmOptions.add(option);
-            ClassDataSharing sharing;
-            EXPECT_TRUE(sharing.prepare(installation.inputs).isEmpty());
+            EXPECT_TRUE(options(installation).isEmpty());
         }
     }
 }
