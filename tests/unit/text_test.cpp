@@ -61,8 +61,7 @@ TEST(Messages, SystemErrorLine) {
     ReportSystemError(MessageId::WindowsException, MessageId::ModulePathFailed, 0x80070005u);
     std::string out = testing::internal::GetCapturedStdout();
     std::erase(out, '\r'); // text mode on Windows
-    const std::string system =
-        test::onWindows() ? "Windows exception" : "System error";
+    const std::string system = test::onWindows() ? "Windows exception" : "System error";
     EXPECT_EQ(out,
               "Error: " + system + ": failed to get the module path (errno = -2147024891). \n");
 }
