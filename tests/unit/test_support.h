@@ -9,10 +9,13 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "base/basic_string.h"
+#include "base/string_list.h"
 #include "common/text.h"
 #include "platform/environment.h"
+#include "platform/path_style.h"
 
 namespace noviq::test {
 
@@ -24,6 +27,22 @@ inline WideString wide(const std::filesystem::path& path) {
 }
 inline std::u16string u16(const WideString& text) {
     return std::u16string(text.c_str(), static_cast<size_t>(text.length()));
+}
+using Texts = std::vector<std::u16string>;
+inline Texts texts(const StringList& list) {
+    Texts out;
+    for (const WideString& item : list)
+        out.push_back(u16(item));
+    return out;
+}
+inline StringList listOf(const Texts& items) {
+    StringList list;
+    for (const std::u16string& item : items)
+        list.add(wide(item));
+    return list;
+}
+inline bool onWindows() {
+    return platform::kPathSeparator == u'\\';
 }
 
 // A unique folder under the system's temporary folder, removed with everything in it.
