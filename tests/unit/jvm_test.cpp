@@ -158,21 +158,33 @@ TEST(JavaCommand, MainClassWithDotsThenTheArguments) {
     EXPECT_FALSE(javaCommandOption(options, u"a/b/Main", arguments));
 }
 
-// The exact figures of well-formed rules and sizes, the bounds, saturation and which tokens
-// change at all are tests/fuzz/memory_rule_fuzz.cpp's properties; these rows are what it
-// leaves open: truncation and text that is not well formed.
+// Shares of the base, the property that more memory never gives less and exact byte sizes
+// are tests/fuzz/memory_rule_fuzz.cpp's; these rows are the bounds, the bases, which tokens
+// change at all, and text that is not well formed.
 TEST(MemoryRule, SizesFromTheMachinesMemory) {
     const MemoryStatus memory{uint64_t{8} << 30, uint64_t{2} << 30}; // 8 GiB physical, 2 GiB free
     const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"-Xms10p", u"-Xms838860K"},      // truncated, not rounded
-        {u"-Xmx5x0:1y:2zt", u"-Xmx2048K"}, // stray characters are skipped
-        {u"-Xmx25:1:2:3P", u"-Xmx2048K"},  // values after the third are ignored
+        {u"-Xmx50:256:1024P", u"-Xmx1048576K"},
+        {u"-Xmx1:2048:1024P", u"-Xmx2097152K"}, // the minimum wins over the maximum
+        {u"-Xms10p", u"-Xms838860K"},           // truncated, not rounded
+        {u"-Xss50T", u"-Xss1048576K"},          // "T" is the free address space
+        {u"-Xmx5x0:1y:2zt", u"-Xmx2048K"},      // stray characters are skipped
+        {u"-Xmx25:1:2:3P", u"-Xmx2048K"},       // values after the third are ignored
         {u"-XmxP", u"-Xmx0K"},
+        {u"-Xmx99999999999999999999999P", u"-Xmx18446744073709551615K"}, // saturates
+        {u"-Xmx100:0:99999999999999999999P", u"-Xmx8388608K"},
+        {u"-xmx50p", u"-xmx50p"}, // the option's case matters
+        {u"-Xmn25P", u"-Xmn25P"},
     };
     for (const auto& [token, result] : cases)
         EXPECT_EQ(u16(applyMemoryRule(token, memory)), std::u16string(result));
-    EXPECT_EQ(parseByteSize(u"1_0k"), 10240u); // a stray character among the digits
-    EXPECT_EQ(parseByteSize(u"12x"), 12u);     // an unknown unit counts bytes
+    const std::pair<const char16_t*, uint64_t> sizes[] = {
+        {u"1_0k", 10240}, // a stray character among the digits
+        {u"12x", 12},     // an unknown unit counts bytes
+        {u"k1", 0},       {u"1:2m", 0}, {u"", 0},
+    };
+    for (const auto& [text, bytes] : sizes)
+        EXPECT_EQ(parseByteSize(text), bytes) << u16(WideString(text)).size();
 }
 
 TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {

@@ -66,6 +66,7 @@ TEST(JavaVersionRange, ReadsBoundsAndDescribesTheRequirement) {
         {u"ANY", u"5", u"maximum version 5.65535", false},
         // A maximum without digits is no upper bound; a minimum without them no lower one.
         {u"11", u"", u"minimum version 11.0", true},
+        {u"", u"none", u"latest version", true},
         {u"18", u"", u"minimum version 18.0", false},
         // Versions print without trailing zero or open components, but with at least two.
         {u"1.0.65535.3", u"any", u"minimum version 1.0.65535.3", true},
@@ -252,6 +253,7 @@ TEST(LibraryImage, PeHeadersAreCheckedAgainstTheImageSize) {
         {"i386", peImage(kI386), true, true},
         {"amd64", peImage(kAmd64), true, false},
         {"headers end exactly at the end of the file", peImage(kI386, 0x80, 0x80 + 24), true, true},
+        {"no MZ", patched(peImage(kI386), 0, 'Z'), false, false},
         {"PE\\0\\1 signature", patched(peImage(kI386), 0x80 + 3, 1), false, false},
     };
     for (const auto& c : cases) {

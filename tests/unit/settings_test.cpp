@@ -30,6 +30,8 @@ TEST(IniRead, FollowsTheProfileRules) {
     const std::string utf16Bom =
         std::string("\xFF\xFE", 2) + bytes("[\0S\0]\0\r\0\n\0k\0=\0\xE9\0\r\0\n\0");
     const ReadCase cases[] = {
+        {"names ignore case", "[Java Runtime Environment]\nMAIN class=a.B\n",
+         u"java runtime environment", u"Main Class", u"a.B"},
         {"first duplicate wins", "[S]\nk=one\nk=two\n", u"S", u"k", u"one"},
         {"comment lines", "[S]\n;k=hidden\nk=shown\n", u"S", u"k", u"shown"},
         {"spaces and tabs trimmed", "[S]\n \tk \t= \ta b\t \n", u"S", u"k", u"a b"},

@@ -181,8 +181,8 @@ TEST(CreateParentFolders, CreatesEveryFolderAboveTheFile) {
     EXPECT_EQ(createParentFolders(WideString()), platform::kErrorInvalidParameter);
 }
 
-// That only text with two commas, something after the second and no -1 first is accepted
-// is tests/fuzz/link_colour_fuzz.cpp's property; these are the values read.
+// Which text is accepted, and the values read; that an accepted colour written back reads the
+// same is tests/fuzz/link_colour_fuzz.cpp's property.
 TEST(ParseAnchorColor, ReadsThreeNumbersAndRejectsIncompleteText) {
     const struct {
         const char16_t* text;
@@ -193,7 +193,11 @@ TEST(ParseAnchorColor, ReadsThreeNumbersAndRejectsIncompleteText) {
         {u"300,-2,1,9", RgbColor{44, 254, 1}},     // low 8 bits; the third number ends the text
         {u"99999999999,x,0", RgbColor{255, 0, 0}}, // beyond 32 bits; no digits read as 0
         {u"0,0,-1", RgbColor{0, 0, 255}},
+        {u"255,0", std::nullopt},
+        {u"255,0,", std::nullopt},
+        {u"-1,0,0", std::nullopt},
         {u"0, -1,0", std::nullopt}, // -1 as the second number too
+        {u"", std::nullopt},
     };
     for (const auto& c : cases) {
         const std::u16string_view text(c.text);
