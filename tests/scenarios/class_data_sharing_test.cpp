@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <signal.h>
 #include <sys/stat.h>
@@ -95,6 +96,14 @@ private:
     fs::path tool_;
 };
 
+// How the application runs without the key: asked once per runtime and main class.
+RunResult withoutSharing(const std::string& jdk, const std::string& mainClass) {
+    static std::map<std::string, RunResult> runs;
+    if (!runs.contains(jdk + mainClass))
+        runs[jdk + mainClass] = CdsApplication(jdk, mainClass).run(false);
+    return runs[jdk + mainClass];
+}
+
 void expectSameRun(const RunResult& with, const RunResult& without) {
     EXPECT_EQ(with.out, without.out);
     EXPECT_EQ(with.err, without.err);
@@ -109,31 +118,31 @@ const char kUses[] = "class data sharing: uses";
 // from the exit hook (one that ends with an exception dumps in every case below).
 TEST(CdsLinux, FirstStartDumpsLaterStartsUseTheArchive) {
     for (const std::string& jdk : jdks()) {
-        for (const char* mainClass : {"noviq.apps.Hello", "noviq.apps.Exits"}) {
+        for (const char* mainClass : {"noviq.apps.Exits", "noviq.apps.Hello"}) {
             SCOPED_TRACE(jdk + " " + mainClass);
             CdsApplication app(jdk, mainClass);
-            const RunResult without = app.run(false);
+            const RunResult without = withoutSharing(jdk, mainClass);
             expectSameRun(app.run(true), without);
             EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
             EXPECT_EQ(countOf(app.trace(), kCompleted), 1u) << app.trace();
             expectSameRun(app.run(true), without);
             EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
             app.expectOneCompletedArchive();
+            if (std::string(mainClass) != "noviq.apps.Hello")
+                continue;
+            // The JVM itself takes the archive for the application's classes.
+            ASSERT_EQ(app.files(".jsa").size(), 1u);
+            RunOptions check;
+            check.args = {"-Xshare:on",
+                          "-XX:SharedArchiveFile=" + app.files(".jsa")[0].string(),
+                          "-Xlog:class+load",
+                          "-cp",
+                          (app.dir().path() / "app/apps.jar").string(),
+                          "noviq.apps.Hello"};
+            const RunResult loaded = test::run(Build::Linux, jdk + "/bin/java", check);
+            EXPECT_EQ(countOf(loaded.out, "noviq.apps.Hello source: shared objects file (top)"), 1u)
+                << loaded.out << loaded.err;
         }
-        // The JVM itself takes the archive for the application's classes.
-        CdsApplication app(jdk, "noviq.apps.Hello");
-        app.run(true);
-        ASSERT_EQ(app.files(".jsa").size(), 1u);
-        RunOptions check;
-        check.args = {"-Xshare:on",
-                      "-XX:SharedArchiveFile=" + app.files(".jsa")[0].string(),
-                      "-Xlog:class+load",
-                      "-cp",
-                      (app.dir().path() / "app/apps.jar").string(),
-                      "noviq.apps.Hello"};
-        const RunResult loaded = test::run(Build::Linux, jdk + "/bin/java", check);
-        EXPECT_EQ(countOf(loaded.out, "noviq.apps.Hello source: shared objects file (top)"), 1u)
-            << loaded.out << loaded.err;
     }
 }
 
@@ -173,6 +182,7 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
              fs::permissions(app.archiveFolder(), fs::perms::owner_read | fs::perms::owner_exec);
          },
          "cannot be created", false},
+        // Without XDG_CACHE_HOME the cache is the home's.
         {"read-only home",
          [](const CdsApplication& app) {
              fs::create_directory(app.dir().path() / "home");
@@ -189,7 +199,7 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
             std::vector<std::pair<std::string, std::string>> env;
             if (std::string(c.name) == "read-only home")
                 env = {{"XDG_CACHE_HOME", ""}, {"HOME", (app.dir().path() / "home").string()}};
-            const RunResult without = app.run(false, env);
+            const RunResult without = withoutSharing(jdk, "noviq.apps.Throws");
             c.prepare(app);
             const std::vector<fs::path> before = app.files(".jsa");
             expectSameRun(app.run(true, env), without);
@@ -200,7 +210,7 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
                 if (std::string(c.name) == "stale archive") {
                     EXPECT_NE(app.files(".jsa"), before);
                 }
-                expectSameRun(app.run(true, env), without);
+                expectSameRun(app.run(true), without);
                 EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
             }
         }
@@ -211,7 +221,7 @@ TEST(CdsLinux, TwoStartsAtOnce) {
     for (const std::string& jdk : jdks()) {
         SCOPED_TRACE(jdk);
         CdsApplication app(jdk, "noviq.apps.Hello");
-        const RunResult without = app.run(false);
+        const RunResult without = withoutSharing(jdk, "noviq.apps.Hello");
         app.configure(true);
         RunResult first, second;
         std::thread other([&] { first = app.runAsConfigured(); });
@@ -232,7 +242,7 @@ TEST(CdsLinux, StartKilledDuringTheDump) {
     for (const std::string& jdk : jdks()) {
         SCOPED_TRACE(jdk);
         CdsApplication app(jdk, "noviq.apps.Hello");
-        const RunResult without = app.run(false);
+        const RunResult without = withoutSharing(jdk, "noviq.apps.Hello");
         // Killed as soon as main has returned: the JVM is then dumping. A dump that was
         // still faster is tried again.
         bool killedDuringDump = false;
@@ -318,7 +328,7 @@ TEST(CdsLinux, NothingSomeoneElseCouldWriteIsUsed) {
             continue;
         }
         CdsApplication app(jdks()[0], "noviq.apps.Hello");
-        const RunResult without = app.run(false);
+        const RunResult without = withoutSharing(jdks()[0], "noviq.apps.Hello");
         app.run(true);
         ASSERT_EQ(app.files(".done").size(), 1u) << app.trace();
         c.change(app);
@@ -362,7 +372,7 @@ TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
         GTEST_SKIP() << "needs root: a root start beside another user's archive";
     const MachineCacheCleanup cleanup;
     CdsApplication app(jdks()[0], "noviq.apps.Hello");
-    const RunResult without = app.run(false);
+    const RunResult without = withoutSharing(jdks()[0], "noviq.apps.Hello");
     app.run(true);
     app.run(true);
     ASSERT_EQ(countOf(app.trace(), kUses), 1u) << app.trace(); // the user's start takes it
