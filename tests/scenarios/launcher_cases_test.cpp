@@ -102,13 +102,21 @@ TEST_P(LauncherCases, Run) {
             dir.write(rest.substr(0, rest.find(' ')), rest.find(' ') == std::string::npos
                                                           ? "not a library"
                                                           : rest.substr(rest.find(' ') + 1));
+        else if (directive == "env")
+            options.env.emplace_back(rest.substr(0, rest.find('=')),
+                                     rest.substr(rest.find('=') + 1));
+        else if (directive == "link") // PATH TARGET
+            fs::create_directories(dir.path() / rest.substr(0, rest.rfind('/'))),
+                fs::create_directory_symlink(rest.substr(rest.find(' ') + 1),
+                                             dir.path() / rest.substr(0, rest.find(' ')));
         else if (directive == "from")
             options.workingDirectory = dir.path() / rest;
         else if (directive == "exit")
             exitCode = rest;
         else if (directive == "out" || directive == "err")
             (directive == "out" ? out : err).push_back(rest);
-        else if (directive != "grow" && directive != "needs-root" && directive != "only")
+        else if (directive != "grow" && directive != "needs-root" && directive != "only" &&
+                 directive != "searched")
             ADD_FAILURE() << "unknown directive " << directive;
     }
     const fs::path tool = dir.copy(launcherBinary(build), exe + (windows ? ".exe" : ""));
@@ -127,11 +135,13 @@ TEST_P(LauncherCases, Run) {
         else
             fs::copy_file(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar",
                           folder / "apps.jar");
-        ini = "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\nJRE Path=" +
-              (windows ? toWindowsPath(folder / "rt") +
-                             "\r\nVirtual Machine Parameters=-Dscripted.mode=" + mode
-                       : "/usr/lib/jvm/java-17-openjdk-amd64") +
-              "\r\n" + ini +
+        const bool searched = std::ranges::find(c.lines, "searched") != c.lines.end();
+        ini = "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\n" +
+              (searched  ? ""
+               : windows ? "JRE Path=" + toWindowsPath(folder / "rt") +
+                               "\r\nVirtual Machine Parameters=-Dscripted.mode=" + mode + "\r\n"
+                         : "JRE Path=/usr/lib/jvm/java-17-openjdk-amd64\r\n") +
+              ini +
               (ini.find("Class Path=") != std::string::npos ? ""
                : windows ? "[Class Path]\r\nClass Path=\\apps.jar\r\n" // below the folder
                          : "[Class Path]\r\nClass Path=apps.jar\r\n");

@@ -198,8 +198,6 @@ TEST(RuntimeSearchWine, ChoosesByTheSettingsTheRegistryAndTheFolders) {
                 Key(SunJre, "1.7", "rt/jre17", Value::Missing),
                 Key(SunJre, "1.8", "rt/jre18", Value::Empty)),
          dll("rt/jre16")},
-        {"today's installers are opt-in", kAny, none, "not found", noFiles,
-         listOf(Install{"Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path", "t17"})},
         {"JavaSoft JDK 9+", modern, none, dll("o17"), noFiles,
          listOf(Install{"JavaSoft\\JDK\\17", "JavaHome", "o17"})},
         {"JavaSoft JRE", modern, none, dll("o11"), noFiles,
