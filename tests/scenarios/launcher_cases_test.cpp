@@ -44,6 +44,8 @@ std::vector<std::tuple<Build, Case>> readCases() {
 // The whole stream against its lines: "..." in a line is any text, a line "..." any lines.
 // The space that closes an error line is left out (the message layer's: unit Messages).
 void expectLines(const char* stream, std::string text, const std::vector<std::string>& lines) {
+    if (text.size() > 65536) // beyond what std::regex matches without a deep recursion
+        return ADD_FAILURE() << stream << " is " << text.size() << " bytes long";
     text = std::regex_replace(replaceAll(text, "\r\n", "\n"), std::regex(" +\n"), "\n");
     std::string pattern;
     for (const std::string& line : lines) {
@@ -105,11 +107,11 @@ TEST_P(LauncherCases, Run) {
         else if (directive == "env")
             options.env.emplace_back(rest.substr(0, rest.find('=')),
                                      rest.substr(rest.find('=') + 1));
-        else if (directive == "link") // PATH TARGET
-            fs::create_directories(dir.path() / rest.substr(0, rest.rfind('/'))),
-                fs::create_directory_symlink(rest.substr(rest.find(' ') + 1),
-                                             dir.path() / rest.substr(0, rest.find(' ')));
-        else if (directive == "from")
+        else if (directive == "link") { // PATH TARGET
+            const fs::path link = dir.path() / rest.substr(0, rest.find(' '));
+            fs::create_directories(link.parent_path());
+            fs::create_directory_symlink(rest.substr(rest.find(' ') + 1), link);
+        } else if (directive == "from")
             options.workingDirectory = dir.path() / rest;
         else if (directive == "exit")
             exitCode = rest;
@@ -127,14 +129,14 @@ TEST_P(LauncherCases, Run) {
                                  : mainClass == "noviq.apps.Throws" ? "throws"
                                  : mainClass == "noviq.apps.Exits"  ? "exit:3"
                                                                     : "missing-class";
-        if (windows)
-            fs::create_directories(folder / "rt/bin/server"),
-                fs::copy_file(windowsFixture("scripted_jvm.dll"), folder / "rt/bin/server/jvm.dll");
-        if (windows)
-            dir.write((folder / "apps.jar").lexically_relative(dir.path()).string(), "");
-        else
-            fs::copy_file(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar",
-                          folder / "apps.jar");
+        const std::string relative = folder.lexically_relative(dir.path()).string() + "/";
+        if (windows) {
+            dir.copy(windowsFixture("scripted_jvm.dll"), relative + "rt/bin/server/jvm.dll");
+            dir.write(relative + "apps.jar", "");
+        } else {
+            dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar",
+                     relative + "apps.jar");
+        }
         const bool searched = std::ranges::find(c.lines, "searched") != c.lines.end();
         ini = "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\n" +
               (searched  ? ""
