@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <signal.h>
 #include <sys/stat.h>
@@ -19,11 +20,9 @@ namespace fs = std::filesystem;
 namespace noviq::test {
 namespace {
 
-// The runtimes that take the dynamic archive; from Java 24 on the ahead-of-time cache is
+// The runtime that takes the dynamic archive; from Java 24 on the ahead-of-time cache is
 // used instead (tested below on Temurin 25 where this machine has it).
-std::vector<std::string> jdks() {
-    return {"/usr/lib/jvm/java-17-openjdk-amd64"};
-}
+const std::string kJdk17 = "/usr/lib/jvm/java-17-openjdk-amd64";
 const std::string kTemurin25 = "/usr/lib/jvm/temurin-25-jdk-amd64";
 
 // <dir>/app/tool with apps.jar, the cache in <dir>/cache, the trace in <dir>/trace.txt.
@@ -95,6 +94,14 @@ private:
     fs::path tool_;
 };
 
+// How the application runs without the key: asked once per runtime and main class.
+RunResult withoutSharing(const std::string& jdk, const std::string& mainClass) {
+    static std::map<std::string, RunResult> runs;
+    if (!runs.contains(jdk + mainClass))
+        runs[jdk + mainClass] = CdsApplication(jdk, mainClass).run(false);
+    return runs[jdk + mainClass];
+}
+
 void expectSameRun(const RunResult& with, const RunResult& without) {
     EXPECT_EQ(with.out, without.out);
     EXPECT_EQ(with.err, without.err);
@@ -108,21 +115,19 @@ const char kUses[] = "class data sharing: uses";
 // A run that returns from main, and one that ends with System.exit, whose dump is completed
 // from the exit hook (one that ends with an exception dumps in every case below).
 TEST(CdsLinux, FirstStartDumpsLaterStartsUseTheArchive) {
-    for (const std::string& jdk : jdks()) {
-        for (const char* mainClass : {"noviq.apps.Hello", "noviq.apps.Exits"}) {
-            SCOPED_TRACE(jdk + " " + mainClass);
-            CdsApplication app(jdk, mainClass);
-            const RunResult without = app.run(false);
-            expectSameRun(app.run(true), without);
-            EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
-            EXPECT_EQ(countOf(app.trace(), kCompleted), 1u) << app.trace();
-            expectSameRun(app.run(true), without);
-            EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
-            app.expectOneCompletedArchive();
-        }
+    for (const char* mainClass : {"noviq.apps.Exits", "noviq.apps.Hello"}) {
+        SCOPED_TRACE(mainClass);
+        CdsApplication app(kJdk17, mainClass);
+        const RunResult without = withoutSharing(kJdk17, mainClass);
+        expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
+        EXPECT_EQ(countOf(app.trace(), kCompleted), 1u) << app.trace();
+        expectSameRun(app.run(true), without);
+        EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+        app.expectOneCompletedArchive();
+        if (std::string(mainClass) != "noviq.apps.Hello")
+            continue;
         // The JVM itself takes the archive for the application's classes.
-        CdsApplication app(jdk, "noviq.apps.Hello");
-        app.run(true);
         ASSERT_EQ(app.files(".jsa").size(), 1u);
         RunOptions check;
         check.args = {"-Xshare:on",
@@ -131,7 +136,7 @@ TEST(CdsLinux, FirstStartDumpsLaterStartsUseTheArchive) {
                       "-cp",
                       (app.dir().path() / "app/apps.jar").string(),
                       "noviq.apps.Hello"};
-        const RunResult loaded = test::run(Build::Linux, jdk + "/bin/java", check);
+        const RunResult loaded = test::run(Build::Linux, kJdk17 + "/bin/java", check);
         EXPECT_EQ(countOf(loaded.out, "noviq.apps.Hello source: shared objects file (top)"), 1u)
             << loaded.out << loaded.err;
     }
@@ -173,6 +178,7 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
              fs::permissions(app.archiveFolder(), fs::perms::owner_read | fs::perms::owner_exec);
          },
          "cannot be created", false},
+        // Without XDG_CACHE_HOME the cache is the home's.
         {"read-only home",
          [](const CdsApplication& app) {
              fs::create_directory(app.dir().path() / "home");
@@ -182,86 +188,77 @@ TEST(CdsLinux, ArchiveFaultsLeaveTheRunAsWithoutTheKey) {
          },
          "cannot be created", false},
     };
-    for (const std::string& jdk : jdks()) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(jdk + ": " + c.name);
-            CdsApplication app(jdk, "noviq.apps.Throws");
-            std::vector<std::pair<std::string, std::string>> env;
-            if (std::string(c.name) == "read-only home")
-                env = {{"XDG_CACHE_HOME", ""}, {"HOME", (app.dir().path() / "home").string()}};
-            const RunResult without = app.run(false, env);
-            c.prepare(app);
-            const std::vector<fs::path> before = app.files(".jsa");
-            expectSameRun(app.run(true, env), without);
-            EXPECT_EQ(countOf(app.trace(), c.traced), 1u) << app.trace();
-            EXPECT_EQ(countOf(app.trace(), kUses), 0u) << app.trace();
-            if (c.dumps) {
-                app.expectOneCompletedArchive();
-                if (std::string(c.name) == "stale archive") {
-                    EXPECT_NE(app.files(".jsa"), before);
-                }
-                expectSameRun(app.run(true, env), without);
-                EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CdsApplication app(kJdk17, "noviq.apps.Throws");
+        std::vector<std::pair<std::string, std::string>> env;
+        if (std::string(c.name) == "read-only home")
+            env = {{"XDG_CACHE_HOME", ""}, {"HOME", (app.dir().path() / "home").string()}};
+        const RunResult without = withoutSharing(kJdk17, "noviq.apps.Throws");
+        c.prepare(app);
+        const std::vector<fs::path> before = app.files(".jsa");
+        expectSameRun(app.run(true, env), without);
+        EXPECT_EQ(countOf(app.trace(), c.traced), 1u) << app.trace();
+        EXPECT_EQ(countOf(app.trace(), kUses), 0u) << app.trace();
+        if (c.dumps) {
+            app.expectOneCompletedArchive();
+            if (std::string(c.name) == "stale archive") {
+                EXPECT_NE(app.files(".jsa"), before);
             }
+            expectSameRun(app.run(true), without);
+            EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
         }
     }
 }
 
 TEST(CdsLinux, TwoStartsAtOnce) {
-    for (const std::string& jdk : jdks()) {
-        SCOPED_TRACE(jdk);
-        CdsApplication app(jdk, "noviq.apps.Hello");
-        const RunResult without = app.run(false);
-        app.configure(true);
-        RunResult first, second;
-        std::thread other([&] { first = app.runAsConfigured(); });
-        second = app.runAsConfigured();
-        other.join();
-        expectSameRun(first, without);
-        expectSameRun(second, without);
-        // Both dumped; whichever record stands matches its archive or is not used.
+    CdsApplication app(kJdk17, "noviq.apps.Hello");
+    const RunResult without = withoutSharing(kJdk17, "noviq.apps.Hello");
+    app.configure(true);
+    RunResult first, second;
+    std::thread other([&] { first = app.runAsConfigured(); });
+    second = app.runAsConfigured();
+    other.join();
+    expectSameRun(first, without);
+    expectSameRun(second, without);
+    // Both dumped; whichever record stands matches its archive or is not used.
+    expectSameRun(app.run(true), without);
+    if (countOf(app.trace(), kUses) == 0)
         expectSameRun(app.run(true), without);
-        if (countOf(app.trace(), kUses) == 0)
-            expectSameRun(app.run(true), without);
-        EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
-        app.expectOneCompletedArchive();
-    }
+    EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+    app.expectOneCompletedArchive();
 }
 
 TEST(CdsLinux, StartKilledDuringTheDump) {
-    for (const std::string& jdk : jdks()) {
-        SCOPED_TRACE(jdk);
-        CdsApplication app(jdk, "noviq.apps.Hello");
-        const RunResult without = app.run(false);
-        // Killed as soon as main has returned: the JVM is then dumping. A dump that was
-        // still faster is tried again.
-        bool killedDuringDump = false;
-        for (int attempt = 0; attempt < 5 && !killedDuringDump; ++attempt) {
-            std::thread killer;
-            const RunResult killed = app.run(true, {}, false, [&](int pid) {
-                killer = std::thread([&app, pid] {
-                    const auto deadline =
-                        std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                    while (readFile(app.tracePath()).find("main: returned") == std::string::npos &&
-                           std::chrono::steady_clock::now() < deadline)
-                        std::this_thread::sleep_for(std::chrono::microseconds(500));
-                    kill(-pid, SIGKILL);
-                });
+    CdsApplication app(kJdk17, "noviq.apps.Hello");
+    const RunResult without = withoutSharing(kJdk17, "noviq.apps.Hello");
+    // Killed as soon as main has returned: the JVM is then dumping. A dump that was
+    // still faster is tried again.
+    bool killedDuringDump = false;
+    for (int attempt = 0; attempt < 5 && !killedDuringDump; ++attempt) {
+        std::thread killer;
+        const RunResult killed = app.run(true, {}, false, [&](int pid) {
+            killer = std::thread([&app, pid] {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (readFile(app.tracePath()).find("main: returned") == std::string::npos &&
+                       std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::microseconds(500));
+                kill(-pid, SIGKILL);
             });
-            killer.join();
-            killedDuringDump = killed.exitCode == 128 + SIGKILL && app.files(".done").empty();
-            if (!killedDuringDump)
-                fs::remove_all(app.archiveFolder());
-        }
-        ASSERT_TRUE(killedDuringDump);
-        EXPECT_EQ(app.files(".tmp").size(), 1u);
-
-        expectSameRun(app.run(true), without);
-        EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
-        app.expectOneCompletedArchive(); // the unfinished dump is gone too
-        expectSameRun(app.run(true), without);
-        EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
+        });
+        killer.join();
+        killedDuringDump = killed.exitCode == 128 + SIGKILL && app.files(".done").empty();
+        if (!killedDuringDump)
+            fs::remove_all(app.archiveFolder());
     }
+    ASSERT_TRUE(killedDuringDump);
+    EXPECT_EQ(app.files(".tmp").size(), 1u);
+
+    expectSameRun(app.run(true), without);
+    EXPECT_EQ(countOf(app.trace(), kDumps), 1u) << app.trace();
+    app.expectOneCompletedArchive(); // the unfinished dump is gone too
+    expectSameRun(app.run(true), without);
+    EXPECT_EQ(countOf(app.trace(), kUses), 1u) << app.trace();
 }
 
 // What someone else could have written: a start goes without, or dumps a new archive over a
@@ -317,8 +314,8 @@ TEST(CdsLinux, NothingSomeoneElseCouldWriteIsUsed) {
             skipped += std::string(skipped.empty() ? "" : ", ") + c.name;
             continue;
         }
-        CdsApplication app(jdks()[0], "noviq.apps.Hello");
-        const RunResult without = app.run(false);
+        CdsApplication app(kJdk17, "noviq.apps.Hello");
+        const RunResult without = withoutSharing(kJdk17, "noviq.apps.Hello");
         app.run(true);
         ASSERT_EQ(app.files(".done").size(), 1u) << app.trace();
         c.change(app);
@@ -361,8 +358,8 @@ TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root: a root start beside another user's archive";
     const MachineCacheCleanup cleanup;
-    CdsApplication app(jdks()[0], "noviq.apps.Hello");
-    const RunResult without = app.run(false);
+    CdsApplication app(kJdk17, "noviq.apps.Hello");
+    const RunResult without = withoutSharing(kJdk17, "noviq.apps.Hello");
     app.run(true);
     app.run(true);
     ASSERT_EQ(countOf(app.trace(), kUses), 1u) << app.trace(); // the user's start takes it
@@ -391,7 +388,7 @@ TEST(CdsLinux, RootKeepsItsArchivesWhereOnlyRootCanWrite) {
 TEST(CdsLinux, AheadOfTimeCacheOnTodaysRuntimes) {
     {
         // The creation's variable, set by anyone, names a file that is no job: left alone.
-        CdsApplication app(jdks()[0], "noviq.apps.Hello");
+        CdsApplication app(kJdk17, "noviq.apps.Hello");
         app.dir().write("precious", "kept");
         const fs::path precious = app.dir().path() / "precious";
         EXPECT_EQ(app.run(true, {{"NOVIQ_AOT_JOB", precious.string()}}, true).exitCode, 255u);

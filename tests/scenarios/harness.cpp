@@ -3,8 +3,6 @@
 // Wine, and the Wine session with its registry.
 #include "harness.h"
 
-#include <functional>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
