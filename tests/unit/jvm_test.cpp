@@ -213,6 +213,35 @@ TEST(ClassPathEntries, AbsoluteOrSearchedFromTheExecutablesFolder) {
     }
 }
 
+// Each setting is expanded once: a variable holding a list counts entry by entry (relative
+// entries and "." from the executable's folder, a missing file left out), but a name a search
+// found is never expanded again. The last -Xss sizes the main thread's stack. (Relative
+// entries on Windows start with their own separator: the POSIX layer's form is shown here.)
+TEST(BuildJvmOptions, ExpandsOnceAndTakesTheLastStackSize) {
+    const test::TempFolder dir;
+    dir.write("lib/a.jar", "");
+    dir.write("lib/p%NOVIQ_GREETING%q.jar", "");
+    const std::u16string folder = u16(wide(dir.path())) + u"/", lib = folder + u"lib/";
+    const test::ScopedEnvironmentVariable greeting(u"NOVIQ_GREETING", u"hi");
+    const test::ScopedEnvironmentVariable list(u"NOVIQ_CPX", wide(lib + u"a.jar:.:rel.jar"));
+    JvmSettings settings;
+    settings.classPath = onWindows() ? wide(lib + u"a.jar") : u".:%NOVIQ_CPX%:lib/p*";
+    settings.vmParameters = u"-Xss1m -Dfrom.env=%NOVIQ_GREETING%x -Xss2m";
+    const WideString exe = wide(folder + u"tool");
+    const std::optional<JvmOptions> options = buildJvmOptions(settings, exe, "");
+    ASSERT_TRUE(options);
+    const Texts classPath = onWindows() ? Texts{lib + u"a.jar"}
+                                        : Texts{folder + u".", lib + u"a.jar", folder + u".",
+                                                lib + u"p%NOVIQ_GREETING%q.jar"};
+    EXPECT_EQ(texts(options->classPath), classPath);
+    EXPECT_STREQ(options->options[2].c_str(), "-Dfrom.env=hix");
+    EXPECT_EQ(options->stackSize, uint64_t{2} << 20);
+
+    settings.classPath = u"";
+    settings.embeddedJar = true;
+    EXPECT_EQ(texts(buildJvmOptions(settings, exe, "")->classPath), Texts{u16(exe)});
+}
+
 // A wildcard finds links too; one whose target is gone (a package's optional jar that is not
 // installed) is no class path entry. Written entries are taken without looking.
 TEST(ClassPathEntries, WildcardMatchesLeaveOutDanglingLinks) {
