@@ -119,8 +119,9 @@ private:
 };
 
 // Start parameters reach main after the program line's own arguments and before Cmd's. A stop
-// always ends the service cleanly: the stop method ends main, or without one System.exit ends
-// Java at once, or the stop timeout does (stop-pending meanwhile, with progress).
+// always ends the service cleanly: the stop method ends main (service_linux_test.cpp), or
+// without one System.exit ends Java at once, or the stop timeout does (stop-pending meanwhile,
+// with progress).
 TEST(ServiceWine, StartParametersAndStopRequests) {
     NOVIQ_SKIP_WITHOUT_WINE();
     const std::string waits = "-Dscripted.mode=waits:20000 ";
@@ -132,7 +133,6 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         bool exits;                     // Java is ended with System.exit(0)
         int held; // kRunning: main returned, a worker keeps it running; kStopPending: the stop
     } cases[] = {
-        {"stop", waits + "-Dscripted.stoppable=1", "", {"noviq/Main"}, false, 0},
         // With "Omit Service Name", main gets the arguments without the service's name.
         {"nostop", waits, "Omit Service Name=1\n", {}, true, 0},
         {"configured",
@@ -161,11 +161,12 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         for (std::string& argument : arguments)
             argument = hexUnits(argument);
         EXPECT_EQ(service.recorded("arg "), arguments);
-        // Wine's sc has no "interrogate": the fixture sends the control.
-        RunOptions interrogate;
-        interrogate.args = {service.name()};
-        EXPECT_EQ(run(Build::Windows, windowsFixture("interrogate.exe"), interrogate).out,
-                  "0 4 0\r\n");
+        if (&c == &cases[0]) { // Wine's sc has no "interrogate": the fixture sends the control.
+            RunOptions interrogate;
+            interrogate.args = {"interrogate", service.name()};
+            EXPECT_EQ(run(Build::Windows, windowsFixture("winrun.exe"), interrogate).out,
+                      "0 4 0\r\n");
+        }
 
         if (c.held == kRunning) {
             ASSERT_TRUE(service.waitForRecord("destroy"));
@@ -254,6 +255,8 @@ TEST(ServiceWine, ExitCodesErrorLinesAndConsoleStart) {
             EXPECT_EQ(countOf(logged, "err:eventlog:ReportEventW L\"" + c.logged + "\\n\"\n"), 1u)
                 << logged;
 
+        if (c.logged.empty())
+            continue; // from a console it ends as the next one does
         const RunResult console = run(Build::Windows, service.tool());
         EXPECT_EQ(console.exitCode, 1063u); // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
         EXPECT_EQ(console.out, "");
