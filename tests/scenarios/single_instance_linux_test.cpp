@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <future>
 #include <grp.h>
+#include <memory>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -236,22 +237,12 @@ TEST(SingleInstanceLinux, LaterStartsWithoutAReplyWaitForTheFirstsEnd) {
 }
 
 // The abstract name held first by another program that takes no connections holds no start:
-// a private runtime folder puts the socket out of its reach, and any other folder is not
-// used, so that a start that cannot connect in time runs as an ordinary one.
+// a start that cannot connect in time runs as an ordinary one, and a private runtime folder
+// puts the socket out of the squatter's reach. Any other runtime folder is not used (the
+// socket stays an abstract name, held by nobody then).
 TEST(SingleInstanceLinux, SquatterOfTheNameHoldsNoStart) {
     ScenarioDir dir;
-    std::string name;
-    {
-        Application probe(dir, "app", "noviq.apps.Primary");
-        name = abstractNameOf(probe.startFirst());
-        probe.stopFirst();
-    }
-    ASSERT_FALSE(name.empty());
-    const Squatter squatter(name);
-    ASSERT_TRUE(squatter.holds());
-
-    const fs::path own = privateFolder(dir, "run");
-    const fs::path open = privateFolder(dir, "open");
+    const fs::path own = privateFolder(dir, "run"), open = privateFolder(dir, "open");
     fs::permissions(open, fs::perms::all);
     fs::create_directory_symlink(own, dir.path() / "link");
     const fs::path others = privateFolder(dir, "others");
@@ -260,16 +251,24 @@ TEST(SingleInstanceLinux, SquatterOfTheNameHoldsNoStart) {
         ASSERT_EQ(chown(others.c_str(), 65534, 65534), 0);
     }
     const struct {
-        std::string runtimeFolder;
+        fs::path runtimeFolder;
+        bool squatted;    // the abstract name is held
         bool coordinates; // else each start runs as an ordinary one
         bool needsRoot;
     } cases[] = {
-        {"", false, false},
-        {own.string(), true, false},
-        {open.string(), false, false},
-        {(dir.path() / "link").string(), false, false},
-        {others.string(), false, true},
+        {"", true, false, false},    {own, true, true, false},
+        {open, false, true, false},  {dir.path() / "link", false, true, false},
+        {others, false, true, true},
     };
+    std::string name;
+    {
+        Application probe(dir, "app", "noviq.apps.Primary");
+        name = abstractNameOf(probe.startFirst());
+        probe.stopFirst();
+    }
+    ASSERT_FALSE(name.empty());
+    auto squatter = std::make_unique<Squatter>(name);
+    ASSERT_TRUE(squatter->holds());
     std::vector<std::string> skipped;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.runtimeFolder);
@@ -277,10 +276,16 @@ TEST(SingleInstanceLinux, SquatterOfTheNameHoldsNoStart) {
             skipped.push_back(c.runtimeFolder);
             continue;
         }
+        if (!c.squatted)
+            squatter.reset();
         fs::remove(dir.path() / "app/ready");
         fs::remove(dir.path() / "app/stop");
-        Application app(dir, "app", "noviq.apps.Primary", {{"XDG_RUNTIME_DIR", c.runtimeFolder}});
+        Application app(dir, "app", "noviq.apps.Primary",
+                        {{"XDG_RUNTIME_DIR", c.runtimeFolder.string()}});
         ASSERT_GT(app.startFirst(), 0);
+        if (!c.runtimeFolder.empty()) {
+            EXPECT_EQ(fs::is_empty(c.runtimeFolder), c.runtimeFolder != own);
+        }
         // Primary's main ends at once when its first argument names a file that exists.
         const RunResult second = app.later({app.tool().string(), (dir.path() / "ready2").string()});
         if (c.coordinates) {
