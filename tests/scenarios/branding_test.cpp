@@ -19,22 +19,15 @@ struct Launcher {
     const char* release;
     const char* branded;
     bool is32;
-    std::vector<std::string> manifestOptions;
-    const char* level; // the execution level the branded file asks for
+    const char* manifestOptions; // split at spaces
+    const char* level;           // the execution level the branded file asks for
 };
 
 const Launcher kLaunchers[] = {
-    {"noviq.exe", "myapp.exe", false, {}, "requireAdministrator"},
-    {"noviqw.exe",
-     "myappw.exe",
-     false,
-     {"--dpi-awareness", "permonitorv2", "--long-path-aware"},
+    {"noviq.exe", "myapp.exe", false, "", "requireAdministrator"},
+    {"noviqw.exe", "myappw.exe", false, "--dpi-awareness permonitorv2 --long-path-aware",
      "asInvoker"},
-    {"noviq32.exe",
-     "myapp32.exe",
-     true,
-     {"--execution-level", "highestAvailable"},
-     "highestAvailable"},
+    {"noviq32.exe", "myapp32.exe", true, "--execution-level highestAvailable", "highestAvailable"},
 };
 
 const fs::path kLinuxTool = fs::path(NOVIQ_LINUX_BUILD_DIR) / "noviq-brand";
@@ -86,7 +79,9 @@ fs::path brandFully(const ScenarioDir& dir, const Launcher& launcher, Build buil
         args.push_back(option);
     args.push_back(path(fs::path(NOVIQ_SOURCE_DIR) / "tests/fixtures/branding.ico"));
     args.insert(args.begin(), {path(dir.path() / launcher.release), path(dir.path() / name)});
-    args.insert(args.end(), launcher.manifestOptions.begin(), launcher.manifestOptions.end());
+    std::istringstream options(launcher.manifestOptions);
+    for (std::string option; options >> option;)
+        args.push_back(option);
     const RunResult result = brand(args, build);
     EXPECT_EQ(result.exitCode, 0u) << result.err;
     EXPECT_EQ(result.out + result.err, "");
@@ -169,7 +164,7 @@ TEST(BrandingWine, BrandedLaunchersReadBackSignAndRunAsTheUnbrandedOnes) {
                   std::string::npos);
         EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
         EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
-        const bool windowed = !launcher.manifestOptions.empty() && !launcher.is32;
+        const bool windowed = *launcher.manifestOptions && !launcher.is32;
         EXPECT_EQ(manifest.find(">PerMonitorV2</dpiAwareness>") != std::string::npos, windowed);
         EXPECT_EQ(manifest.find(">true</longPathAware>") != std::string::npos, windowed);
 

@@ -124,31 +124,24 @@ private:
 // with progress).
 TEST(ServiceWine, StartParametersAndStopRequests) {
     NOVIQ_SKIP_WITHOUT_WINE();
-    const std::string waits = "-Dscripted.mode=waits:20000 ";
+    const std::string waits = "-Dscripted.mode=waits:20000 ",
+                      stoppable = waits + "-Dscripted.stoppable=",
+                      control = "Stop Class=noviq.Control\nStop Parameters=-p \"a b\"\n";
     const struct {
         const char* tag;
         std::string parameters;
         std::string application;
-        std::vector<std::string> stops; // the stop method's calls
-        bool exits;                     // Java is ended with System.exit(0)
+        const char* stop; // the stop method's call; empty: none
+        bool exits;       // Java is ended with System.exit(0)
         int held; // kRunning: main returned, a worker keeps it running; kStopPending: the stop
     } cases[] = {
         // With "Omit Service Name", main gets the arguments without the service's name.
-        {"nostop", waits, "Omit Service Name=1\n", {}, true, 0},
-        {"configured",
-         waits + "-Dscripted.stoppable=args",
-         "Stop Class=noviq.Control\nStop Parameters=-p \"a b\"\n",
-         {"noviq/Control [" + hexUnits("-p") + "] [" + hexUnits("a b") + "]"},
-         false,
-         0},
-        {"hangs",
-         waits + "-Dscripted.stoppable=hangs",
-         "Stop Timeout=2\n",
-         {"noviq/Main"},
-         true,
-         kStopPending},
+        {"nostop", waits, "Omit Service Name=1\n", "", true, 0},
+        {"configured", stoppable + "args", control, "noviq/Control [002D 0070] [0061 0020 0062]",
+         false, 0},
+        {"hangs", stoppable + "hangs", "Stop Timeout=2\n", "noviq/Main", true, kStopPending},
         // main has returned, a non-daemon thread still works: the service still runs.
-        {"worker", "-Dscripted.worker=20000", "", {}, false, kRunning},
+        {"worker", "-Dscripted.worker=20000", "", "", false, kRunning},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
@@ -191,7 +184,8 @@ TEST(ServiceWine, StartParametersAndStopRequests) {
         EXPECT_EQ(stopped.state, kStopped);
         EXPECT_EQ(stopped.win32ExitCode, 0u);
         EXPECT_EQ(stopped.serviceExitCode, 0u);
-        EXPECT_EQ(service.recorded("stop "), c.stops);
+        EXPECT_EQ(service.recorded("stop "),
+                  *c.stop ? std::vector<std::string>{c.stop} : std::vector<std::string>{});
         EXPECT_EQ(service.recorded("exit "),
                   c.exits ? std::vector<std::string>{"0"} : std::vector<std::string>{});
     }
