@@ -44,7 +44,7 @@ std::vector<std::string> drive(const fs::path& exe, const std::vector<std::strin
     RunOptions options;
     options.visibleDesktop = true;
     options.notElevated = notElevated;
-    options.timeoutSeconds = 150; // the driver's own waits end it first
+    options.timeoutSeconds = 90; // the driver's own waits end it first
     options.workingDirectory = exe.parent_path();
     options.args = {toWindowsPath(report)};
     options.args.insert(options.args.end(), steps.begin(), steps.end());
