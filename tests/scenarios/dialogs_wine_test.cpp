@@ -1,5 +1,5 @@
 // The launcher's dialogs on a visible desktop under Wine and Xvfb, worked from outside as a
-// user works them: tests/fixtures/uidriver.exe starts the launcher, finds its dialog by
+// user works them: tests/fixtures/winrun.exe drive starts the launcher, finds its dialog by
 // caption, clicks, types, walks the folder browser's tree and reads controls and pixels back.
 // The launcher hosts the scripted JNI runtime, which records what it ran. (Every other
 // Windows scenario runs where nobody could answer a dialog: those cover the prompts' error
@@ -46,10 +46,10 @@ std::vector<std::string> drive(const fs::path& exe, const std::vector<std::strin
     options.notElevated = notElevated;
     options.timeoutSeconds = 90; // the driver's own waits end it first
     options.workingDirectory = exe.parent_path();
-    options.args = {toWindowsPath(report)};
+    options.args = {"drive", toWindowsPath(report)};
     options.args.insert(options.args.end(), steps.begin(), steps.end());
     options.args.insert(options.args.end(), {"--", toWindowsPath(exe)});
-    const RunResult run = test::run(Build::Windows, windowsFixture("uidriver.exe"), options);
+    const RunResult run = test::run(Build::Windows, windowsFixture("winrun.exe"), options);
     if (result)
         *result = run;
     return linesOf(readFile(report));
@@ -121,7 +121,7 @@ TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
         "\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Settings]\n"
         "\"Anchor Color\"=";
     importRegistry(handler +
-                   regString("\"" + toWindowsPath(windowsFixture("uidriver.exe")) + "\" --record " +
+                   regString("\"" + toWindowsPath(windowsFixture("winrun.exe")) + "\" record " +
                              toWindowsPath(opened) + " \"%1\"") +
                    colours + regString("255,0,0") + "\n");
 
