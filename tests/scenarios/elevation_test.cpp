@@ -16,35 +16,62 @@ namespace {
 const std::string kJdk = "/usr/lib/jvm/java-17-openjdk-amd64";
 
 // Which inputs an elevated start drops is a unit table (jvm_options_test, settings_test, and
-// runtime_search_test under Wine): here only that root's start is elevated and another
-// user's is not. The JVM names each variable it takes options from on standard error, the
-// launcher the java command's ("NOTE: Picked up JDK_JAVA_OPTIONS").
-TEST(ElevationLinux, RootTakesNoJvmOptionsFromTheEnvironment) {
+// runtime_search_test under Wine): here that root's start is elevated and another user's is
+// not, for the JVM's environment and for $JAVA_HOME (which no unit test sees).
+TEST(ElevationLinux, RootTakesNothingAUserCanWrite) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root: a root start and the same start by another user";
-    for (const bool asRoot : {true, false}) {
-        SCOPED_TRACE(asRoot ? "root" : "another user");
-        ScenarioDir dir;
-        const fs::path exe = dir.copy(launcherBinary(Build::Linux), "app/app");
-        dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
-        dir.write("app/app.ini", "[Java Runtime Environment]\nMain Class=noviq.apps.Hello\n"
-                                 "JRE Path=" +
-                                     kJdk + "\n[Class Path]\nClass Path=apps.jar\n");
-        RunOptions options;
-        options.env = {{"JAVA_TOOL_OPTIONS", "-Dplanted=1"},
-                       {"_JAVA_OPTIONS", "-Dplanted=2"},
-                       {"JDK_JAVA_OPTIONS", "-Dplanted=3"}};
-        fs::path program = exe;
-        if (!asRoot) {
-            dir.giveToUnprivilegedUser();
-            options.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--", exe.string()};
-            program = "/usr/bin/setpriv";
+    const struct {
+        std::string settings; // of the runtime section, after the main class
+        std::vector<std::pair<std::string, std::string>> env;
+        std::string root;  // a part of the root start's output
+        std::string taken; // shows in the output of a start that took the user's input
+        size_t times;      // how often
+    } cases[] = {
+        // The JVM names each variable it takes options from on standard error, the launcher
+        // the java command's ("NOTE: Picked up JDK_JAVA_OPTIONS").
+        {"JRE Path=" + kJdk,
+         {{"JAVA_TOOL_OPTIONS", "-D1"}, {"_JAVA_OPTIONS", "-D2"}, {"JDK_JAVA_OPTIONS", "-D3"}},
+         "Hello\n",
+         "Picked up ",
+         3},
+        {"Modern Runtimes=yes\nMinimum Version=any\nMaximum Version=any",
+         {{"JAVA_HOME", "%DIR%/home"}, {"NOVIQ_JVM_ROOT", "%DIR%/none"}},
+         "The Java Runtime Environment (JRE) was not found",
+         "%DIR%/home/lib/server/libjvm.so",
+         1},
+    };
+    for (const auto& c : cases) {
+        for (const bool asRoot : {true, false}) {
+            SCOPED_TRACE(c.settings + (asRoot ? ", root" : ", another user"));
+            ScenarioDir dir;
+            const fs::path exe = dir.copy(launcherBinary(Build::Linux), "app/app");
+            dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
+            dir.write("home/lib/libjava.so", "");
+            dir.write("home/lib/server/libjvm.so", "planted");
+            fs::create_directories(dir.path() / "none");
+            dir.write("app/app.ini", "[Java Runtime Environment]\nMain Class=noviq.apps.Hello\n" +
+                                         c.settings + "\n[Class Path]\nClass Path=apps.jar\n");
+            RunOptions options;
+            for (const auto& [name, value] : c.env)
+                options.env.emplace_back(name, replaceAll(value, "%DIR%", dir.path().string()));
+            fs::path program = exe;
+            if (!asRoot) {
+                dir.giveToUnprivilegedUser();
+                options.args = {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                exe.string()};
+                program = "/usr/bin/setpriv";
+            }
+            options.workingDirectory = exe.parent_path();
+            const RunResult result = run(Build::Linux, program, options);
+            const std::string output = result.out + result.err;
+            EXPECT_EQ(countOf(output, replaceAll(c.taken, "%DIR%", dir.path().string())),
+                      asRoot ? 0u : c.times)
+                << output;
+            if (asRoot) {
+                EXPECT_NE(output.find(c.root), std::string::npos) << output;
+            }
         }
-        options.workingDirectory = exe.parent_path();
-        const RunResult result = run(Build::Linux, program, options);
-        const std::string output = result.out + result.err;
-        EXPECT_NE(output.find("Hello\n"), std::string::npos) << output;
-        EXPECT_EQ(countOf(output, "Picked up "), asRoot ? 0u : 3u) << output;
     }
 }
 
