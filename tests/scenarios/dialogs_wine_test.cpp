@@ -110,10 +110,6 @@ struct NotFoundScenario {
 TEST(JreNotFoundDialogWine, ChoosesARuntimeFolderOrEndsTheStart) {
     NOVIQ_SKIP_WITHOUT_WINE();
     prepareDesktop();
-    RunOptions shell; // a fresh session under load may not have it yet
-    shell.args = {"desktop-shell"};
-    shell.visibleDesktop = true;
-    ASSERT_EQ(run(Build::Windows, windowsFixture("winrun.exe"), shell).out, "ready\r\n");
     NotFoundScenario s("JVM Type=server\n");
     const fs::path opened = s.dir.path() / "opened.txt";
     // The link opens with the shell's handler of https, here a recorder that names the program

@@ -17,8 +17,7 @@ else()
   message(STATUS "Wine tests: ${NOVIQ_WINDOWS_BUILD_DIR}, prefix ${CMAKE_BINARY_DIR}/wine-prefix")
   # One session per ctest run: every Wine test requires the fixture "wine", so CTest starts
   # it first and stops it after the last of them, also under -j and -R/-L selections.
-  add_test(NAME wine_start COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-start ${CMAKE_BINARY_DIR}
-                                    ${NOVIQ_WINDOWS_BUILD_DIR}/tests/fixtures/winrun.exe)
+  add_test(NAME wine_start COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-start ${CMAKE_BINARY_DIR})
   add_test(NAME wine_stop COMMAND ${NOVIQ_WINE_SCRIPTS}/wine-stop ${CMAKE_BINARY_DIR})
   set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine LABELS wine TIMEOUT 300)
   set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine TIMEOUT 60)
