@@ -120,6 +120,7 @@ TEST(SingleInstanceWine, LaterStartsEndWithTheReplyToTheirArguments) {
         // "-2", an empty argument, "é日本", "😀": the reply is all 32 bits of secondaryMain's.
         {"tool.exe -2 \"\" \xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80", "", 0xFFFFFFFEu,
          " [002D 0032] [] [00E9 65E5 672C] [D83D DE00]", ""},
+        {"tool.exe", "", 4242, "", ""}, // no arguments: an empty array
         // Another spelling of the same file is the same application.
         {"TOOL.EXE 7", "TOOL.EXE", 7, " [0037]", ""},
         {"tool.exe " + tooLong, "", 0xFFFFFFFFu, nullptr,
