@@ -156,8 +156,8 @@ private:
 };
 
 // What secondaryMain's kinds reply (void, int, an exception) and the longest request are
-// checked once, under Wine (single_instance_test.cpp): here the socket carries the exact
-// arguments and each concurrent start's own reply.
+// checked under Wine (single_instance_test.cpp): here the socket carries the exact arguments
+// and each concurrent start's own reply, and a real JVM's exception is printed.
 TEST(SingleInstanceLinux, LaterStartsHandTheirArgumentsToTheFirst) {
     ScenarioDir dir;
     Application app(dir, "app", "noviq.apps.Primary");
@@ -166,6 +166,7 @@ TEST(SingleInstanceLinux, LaterStartsHandTheirArgumentsToTheFirst) {
     const RunResult result = app.later({"5", "caf\xC3\xA9", "", "\xE6\x97\xA5\xE6\x9C\xAC"});
     EXPECT_EQ(result.exitCode, 5u);
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(app.later({"throw"}).exitCode, 1u); // and the first instance prints the exception
     std::vector<std::future<RunResult>> concurrent;
     for (int i = 0; i < 20; ++i)
         concurrent.push_back(std::async(std::launch::async,
@@ -192,6 +193,7 @@ TEST(SingleInstanceLinux, LaterStartsHandTheirArgumentsToTheFirst) {
     EXPECT_EQ(first.exitCode, 0u);
     EXPECT_EQ(countOf(first.out, "secondary 1 | 0031"), 10u); // "10" to "19"
     EXPECT_EQ(countOf(first.out, "secondary 4 | 0035 | 0063 0061 0066 00E9 | | 65E5 672C\n"), 1u);
+    EXPECT_EQ(countOf(first.err, "java.lang.IllegalStateException: secondary failed"), 1u);
 }
 
 // A first instance that gives no reply (killed while secondaryMain runs, or without one)
