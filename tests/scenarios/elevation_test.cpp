@@ -15,54 +15,43 @@ namespace {
 
 const std::string kJdk = "/usr/lib/jvm/java-17-openjdk-amd64";
 
+// Which inputs an elevated start drops is a unit table (jvm_options_test, settings_test, and
+// runtime_search_test under Wine): here that root's start is elevated and another user's is
+// not, for the JVM's environment and for $JAVA_HOME (which no unit test sees).
 TEST(ElevationLinux, RootTakesNothingAUserCanWrite) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root: a root start and the same start by another user";
     const struct {
-        const char* name;
         std::string settings; // of the runtime section, after the main class
         std::vector<std::pair<std::string, std::string>> env;
         std::string root;  // a part of the root start's output
         std::string taken; // shows in the output of a start that took the user's input
+        size_t times;      // how often
     } cases[] = {
-        // The JVM names each variable it takes options from on standard error.
-        {"the JVM's option variables",
-         "JRE Path=" + kJdk,
-         {{"JAVA_TOOL_OPTIONS", "-Dplanted=1"}, {"_JAVA_OPTIONS", "-Dplanted=2"}},
+        // The JVM names each variable it takes options from on standard error, the launcher
+        // the java command's ("NOTE: Picked up JDK_JAVA_OPTIONS").
+        {"JRE Path=" + kJdk,
+         {{"JAVA_TOOL_OPTIONS", "-D1"}, {"_JAVA_OPTIONS", "-D2"}, {"JDK_JAVA_OPTIONS", "-D3"}},
          "Hello\n",
-         "Picked up _JAVA_OPTIONS: -Dplanted=2"},
-        {"the java command's option variable",
-         "JRE Path=" + kJdk,
-         {{"JDK_JAVA_OPTIONS", "-Dplanted=3"}},
-         "Hello\n",
-         "NOTE: Picked up JDK_JAVA_OPTIONS: -Dplanted=3"},
-        {"$JAVA_HOME",
-         "Modern Runtimes=yes\nMinimum Version=any\nMaximum Version=any",
+         "Picked up ",
+         3},
+        {"Modern Runtimes=yes\nMinimum Version=any\nMaximum Version=any",
          {{"JAVA_HOME", "%DIR%/home"}, {"NOVIQ_JVM_ROOT", "%DIR%/none"}},
          "The Java Runtime Environment (JRE) was not found",
-         "%DIR%/home/lib/server/libjvm.so"},
-        {"the per-user file",
-         "JRE Path=" + kJdk,
-         {{"XDG_CONFIG_HOME", "%DIR%/config"}},
-         "Hello\n",
-         "%DIR%/home/lib/server/libjvm.so"},
+         "%DIR%/home/lib/server/libjvm.so",
+         1},
     };
     for (const auto& c : cases) {
         for (const bool asRoot : {true, false}) {
-            SCOPED_TRACE(std::string(c.name) + (asRoot ? ", root" : ", another user"));
+            SCOPED_TRACE(c.settings + (asRoot ? ", root" : ", another user"));
             ScenarioDir dir;
             const fs::path exe = dir.copy(launcherBinary(Build::Linux), "app/app");
             dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar", "app/apps.jar");
             dir.write("home/lib/libjava.so", "");
             dir.write("home/lib/server/libjvm.so", "planted");
             fs::create_directories(dir.path() / "none");
-            dir.write("config/Acme/1/app.ini", "[Java Runtime Environment]\nJRE Path=" +
-                                                   (dir.path() / "home").string() + "\n");
             dir.write("app/app.ini", "[Java Runtime Environment]\nMain Class=noviq.apps.Hello\n" +
-                                         c.settings +
-                                         "\n[Class Path]\nClass Path=apps.jar\n"
-                                         "[Product Information]\nProduct Name=Acme\n"
-                                         "Product Code=1\n");
+                                         c.settings + "\n[Class Path]\nClass Path=apps.jar\n");
             RunOptions options;
             for (const auto& [name, value] : c.env)
                 options.env.emplace_back(name, replaceAll(value, "%DIR%", dir.path().string()));
@@ -76,9 +65,8 @@ TEST(ElevationLinux, RootTakesNothingAUserCanWrite) {
             options.workingDirectory = exe.parent_path();
             const RunResult result = run(Build::Linux, program, options);
             const std::string output = result.out + result.err;
-            EXPECT_EQ(output.find(replaceAll(c.taken, "%DIR%", dir.path().string())) !=
-                          std::string::npos,
-                      !asRoot)
+            EXPECT_EQ(countOf(output, replaceAll(c.taken, "%DIR%", dir.path().string())),
+                      asRoot ? 0u : c.times)
                 << output;
             if (asRoot) {
                 EXPECT_NE(output.find(c.root), std::string::npos) << output;
@@ -100,13 +88,10 @@ TEST(ElevationLinux, RootWritesNoFileThroughTheUsersLinks) {
         bool traced;         // the trace file holds the trace
         std::string out;     // a part of the output
     } cases[] = {
-        {"a new trace file in root's own folder", "root/trace.txt", "", true, "Hello\n"},
-        {"an existing trace file", "root/existing.txt", "", false,
-         "NOVIQ_TRACE file %DIR%/root/existing.txt refused (it exists already)"},
         {"a trace file in the user's folder", "user/trace.txt", "", false,
          "refused (its folder is no folder that only this user can write)"},
-        {"an output file that is the user's link", "root/trace.txt",
-         "Output File=%DIR%/user/out.txt\n", true,
+        {"a new trace file in root's own folder, an output file that is the user's link",
+         "root/trace.txt", "Output File=%DIR%/user/out.txt\n", true,
          "Error: The file %DIR%/user/out.txt is not used for the Java stream: it is a symbolic "
          "link. \nHello\n"},
     };
@@ -120,7 +105,6 @@ TEST(ElevationLinux, RootWritesNoFileThroughTheUsersLinks) {
                                            "\nMain Class=noviq.apps.Hello\n[Class Path]\n"
                                            "Class Path=apps.jar\n[Application]\n" +
                                            replaceAll(c.streams, "%DIR%", dir.path().string()));
-        dir.write("root/existing.txt", "");
         const fs::path secret = dir.write("root/secret", "root's alone\n");
         fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
         fs::create_directories(dir.path() / "user");
@@ -145,49 +129,23 @@ TEST(ElevationLinux, RootWritesNoFileThroughTheUsersLinks) {
 }
 
 // Windows: an elevated start (every start under Wine) writes its trace to no file of a folder
-// its user can write, Wine's included (it reports every folder as the user's); the same
-// start with the linked token, not elevated, does.
-TEST(ElevationWine, TheTraceGoesToAFileOnlyWhereTheUserCannotWrite) {
-    NOVIQ_SKIP_WITHOUT_WINE();
-    for (const bool elevated : {true, false}) {
-        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
-        ScenarioDir dir;
-        const fs::path exe = dir.copy(launcherBinary(Build::Windows), "tool.exe");
-        dir.copy(windowsFixture("scripted_jvm.dll"), "rt/bin/server/jvm.dll");
-        dir.write("lib/a.jar", "");
-        dir.write("tool.ini", "[Java Runtime Environment]\nJRE Path=rt\nMain Class=noviq.Main\n"
-                              "[Class Path]\nClass Path=\\lib\\a.jar\n");
-        RunOptions options;
-        options.notElevated = !elevated;
-        options.env = {{"WINRUN_SET_NOVIQ_TRACE", toWindowsPath(dir.path() / "trace.txt")}};
-        const RunResult result = run(Build::Windows, exe, options);
-        EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
-        EXPECT_EQ(result.err.find("refused (its folder is not owned by SYSTEM, Administrators or "
-                                  "TrustedInstaller): the trace goes to standard error") !=
-                      std::string::npos,
-                  elevated)
-            << result.err;
-        EXPECT_EQ(readFile(dir.path() / "trace.txt").find("start: ") != std::string::npos,
-                  !elevated);
-    }
-}
-
-// Windows: the JVM's option variables reach an elevated JVM only with the machine's own
-// value (HKLM's environment, which Wine also gives the starting process); a user's value
-// reaches only a start that is not elevated.
-TEST(ElevationWine, OnlyTheMachinesJvmOptionVariablesReachAnElevatedJvm) {
+// its user can write, Wine's included (it reports every folder as the user's), and its JVM
+// gets the option variables only with the machine's own value (HKLM's environment, which
+// Wine also gives the starting process); the same start with the linked token, not
+// elevated, writes the trace file and passes the user's value on.
+TEST(ElevationWine, AnElevatedStartTakesNeitherTheUsersTraceFileNorJvmOptions) {
     NOVIQ_SKIP_WITHOUT_WINE();
     const std::string key =
         "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
     const struct {
         const char* name;
-        std::string machine, user; // JAVA_TOOL_OPTIONS of each; empty: none
-        bool notElevated;
-        std::string reaches;
+        bool elevated;
+        std::string machine; // JAVA_TOOL_OPTIONS of HKLM's environment; empty: none
+        std::string reaches; // JAVA_TOOL_OPTIONS the JVM gets
     } cases[] = {
-        {"the user's, elevated", "", "-Duser=1", false, ""},
-        {"the user's, not elevated", "", "-Duser=1", true, "-Duser=1"},
-        {"the machine's, elevated", "-Dmachine=1", "", false, "-Dmachine=1"},
+        {"elevated", true, "", ""},
+        {"not elevated", false, "", "-Duser=1"},
+        {"the machine's, elevated", true, "-Dmachine=1", "-Dmachine=1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,12 +162,21 @@ TEST(ElevationWine, OnlyTheMachinesJvmOptionVariablesReachAnElevatedJvm) {
                                   toWindowsPath(record) +
                                   "\n[Class Path]\nClass Path=\\lib\\a.jar\n");
         RunOptions options;
-        options.notElevated = c.notElevated;
-        if (!c.user.empty())
-            options.env = {{"WINRUN_SET_JAVA_TOOL_OPTIONS", c.user}};
-        run(Build::Windows, exe, options);
+        options.notElevated = !c.elevated;
+        options.env = {{"WINRUN_SET_NOVIQ_TRACE", toWindowsPath(dir.path() / "trace.txt")}};
+        if (c.machine.empty())
+            options.env.emplace_back("WINRUN_SET_JAVA_TOOL_OPTIONS", "-Duser=1");
+        const RunResult result = run(Build::Windows, exe, options);
         if (!c.machine.empty())
             runWineProgram({"reg", "delete", key, "/v", "JAVA_TOOL_OPTIONS", "/f", "/reg:64"});
+        EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+        EXPECT_EQ(result.err.find("refused (its folder is not owned by SYSTEM, Administrators or "
+                                  "TrustedInstaller): the trace goes to standard error") !=
+                      std::string::npos,
+                  c.elevated)
+            << result.err;
+        EXPECT_EQ(readFile(dir.path() / "trace.txt").find("start: ") != std::string::npos,
+                  !c.elevated);
         EXPECT_EQ(linesStartingWith(record, "env JAVA_TOOL_OPTIONS="),
                   std::vector<std::string>{c.reaches});
     }

@@ -19,9 +19,8 @@ TEST(InvariantViolationWine, EndsWithTheNamedStatus) {
     };
     for (const auto& c : cases) {
         RunOptions options;
-        options.args = {c.what};
-        const RunResult result =
-            run(Build::Windows, windowsFixture("violation_probe.exe"), options);
+        options.args = {"violate", c.what};
+        const RunResult result = run(Build::Windows, windowsFixture("winrun.exe"), options);
         EXPECT_EQ(result.exitCode, c.status)
             << c.what << " ended with " << std::hex << result.exitCode;
         EXPECT_EQ(result.out, "") << c.what;

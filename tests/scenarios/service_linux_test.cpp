@@ -7,7 +7,6 @@
 #include <csignal>
 #include <functional>
 #include <future>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -107,9 +106,12 @@ TEST(ServiceLinux, SignalsStopTheApplication) {
                                         "STOPPING=1\nSTATUS=Stopping",
                                         "STATUS=Stopped with exit status 5"}));
     // SIGINT and SIGHUP (the terminal that started it closed) the same way; main returns: a
-    // clean stop.
+    // clean stop. A notify receiver whose queue is full loses the reports, not the stop.
+    NotifySocket full(daemon.dir.path() / "full");
+    full.fill();
     for (const int signal : {SIGINT, SIGHUP}) {
-        const RunResult interrupted = daemon.runAndSignal(signal);
+        const RunResult interrupted =
+            daemon.runAndSignal(signal, {}, {{"NOTIFY_SOCKET", full.path().string()}});
         EXPECT_EQ(interrupted.out, "main entered \nstop called\nmain stopped\nhook ran\n");
         EXPECT_EQ(interrupted.exitCode, 0u) << signal;
     }
@@ -129,33 +131,27 @@ TEST(ServiceLinux, SignalsStopTheApplication) {
         << early.out;
 }
 
-// A server without a static stop() is stopped by the configured call, or ended by
-// System.exit (at once without a stop method, after the stop timeout with one), and the
-// process 5 s after that when even System.exit does not end it. Status 143 whenever Java is
-// ended, as for a plain java process; one error line for each fault, no Java trace.
+// A server without a static stop() whose configured call fails is ended by System.exit (after
+// the stop timeout when the call hangs), and the process 5 s after that when even System.exit
+// does not end it. A configured call that stops it, and System.exit at once without one:
+// service_wine_test.cpp.
+// Status 143 whenever Java is ended, as for a plain java process; one error line for each
+// fault, no Java trace.
 TEST(ServiceLinux, ConfiguredStopCallsAndTheirEnd) {
     const std::string error = "Error: The stop method noviq.apps.DaemonNoStop.";
     const struct {
         const char* keys;
         const char* argument;
-        std::string out;
-        uint32_t exitCode;
         std::string err;
-        double seconds; // at least this long from the signal to the end
-        std::string traced = "";
+        double seconds;     // at least this long from the signal to the end
+        const char* traced; // a line of the trace; empty: none checked
     } cases[] = {
-        {"Stop Method=main\nStop Parameters=-shutdown secret\n", "",
-         "main entered\nstopped\nhook ran\n", 0, "", 0},
-        {"", "", "main entered\nhook ran\n", 143, "", 0,
-         "service: stop requested (signal 15)\nservice: no stop method ran; Java is ended\n"},
-        {"Stop Method=halt\n", "", "main entered\nhook ran\n", 143,
-         error + "halt was not found: Java is ended with System.exit. \n", 0},
+        {"Stop Method=halt\n", "", error + "halt was not found: Java is ended with System.exit. \n",
+         0, "service: stop requested (signal 15)"},
         {"Stop Method=main\nStop Parameters=-shutdown wrong\nStop Timeout=1\n", "",
-         "main entered\nhook ran\n", 143,
-         error + "main failed: java.lang.IllegalArgumentException: wrong password \n", 1},
-        {"Stop Method=main\nStop Parameters=-hang\nStop Timeout=1\n", "slow-hook",
-         "main entered\nhook ran\n", 143, "", 6,
-         "service: not ended 1 s after the stop; Java is ended\n"},
+         error + "main failed: java.lang.IllegalArgumentException: wrong password \n", 1, ""},
+        {"Stop Method=main\nStop Parameters=-hang\nStop Timeout=1\n", "slow-hook", "", 6,
+         "service: not ended 1 s after the stop; Java is ended"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keys);
@@ -164,32 +160,18 @@ TEST(ServiceLinux, ConfiguredStopCallsAndTheirEnd) {
         const fs::path trace = server.dir.path() / "trace.txt";
         const RunResult ended =
             server.runAndSignal(SIGTERM, {c.argument}, {{"NOVIQ_TRACE", trace.string()}});
-        std::istringstream tracedLines(c.traced);
-        for (std::string line; std::getline(tracedLines, line);)
-            EXPECT_NE(readFile(trace).find(line + "\n"), std::string::npos) << readFile(trace);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - 0.7;
-        EXPECT_EQ(ended.out, c.out);
-        EXPECT_EQ(ended.exitCode, c.exitCode);
+        if (*c.traced) {
+            EXPECT_NE(readFile(trace).find(std::string(c.traced) + "\n"), std::string::npos)
+                << readFile(trace);
+        }
+        EXPECT_EQ(ended.out, "main entered\nhook ran\n");
+        EXPECT_EQ(ended.exitCode, 143u);
         EXPECT_EQ(ended.err, c.err);
         EXPECT_GE(seconds, c.seconds);
         EXPECT_LT(seconds, c.seconds + 3);
     }
-}
-
-// A notify receiver whose queue is full loses the state reports; the service still acts on
-// SIGTERM.
-TEST(ServiceLinux, FullNotifyQueueDoesNotHoldTheStop) {
-    Daemon daemon("noviq.apps.Daemon");
-    NotifySocket notify(daemon.dir.path() / "notify");
-    notify.fill();
-    const RunResult stopped =
-        daemon.runAndSignal(SIGTERM, {"5"}, {{"NOTIFY_SOCKET", notify.path().string()}});
-    // On a slow machine the signal may come before main is entered: the stop then runs as
-    // main starts, and the two lines may come in either order.
-    EXPECT_EQ(countOf(stopped.out, "stop called\n"), 1u) << stopped.out;
-    EXPECT_TRUE(stopped.out.ends_with("main stopped\nhook ran\n")) << stopped.out;
-    EXPECT_EQ(stopped.exitCode, 5u) << stopped.err;
 }
 
 TEST(ServiceLinux, FailedStartIsReportedOnceOnStandardError) {

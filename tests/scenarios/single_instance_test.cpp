@@ -1,7 +1,7 @@
 // Single instance under Wine: the first start of tool.exe hosts the scripted JNI runtime and
 // waits in main; later starts hand their arguments to its secondaryMain over the real named
 // objects and thread messages, and end with its reply or, without one, its exit code. Objects
-// that another process made first (object_squatter.exe) make an ordinary start instead.
+// that another process made first (winrun.exe squat) make an ordinary start instead.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -61,14 +61,15 @@ public:
     }
     void stop() const { dir_.write("stop", ""); }
 
-    // object_squatter.exe makes the application's objects first, as `how` says; returns once
+    // winrun.exe squat makes the application's objects first, as `how` says; returns once
     // they exist. endSquat() ends it and returns what it printed.
     void squat(const std::string& how) {
         RunOptions options;
-        options.args = {how, toWindowsPath(tool_), toWindowsPath(dir_.path() / "squatting"),
+        options.args = {"squat", how, toWindowsPath(tool_),
+                        toWindowsPath(dir_.path() / "squatting"),
                         toWindowsPath(dir_.path() / "squatter-stop")};
         squatter_ = std::async(std::launch::async, [options] {
-            return test::run(Build::Windows, windowsFixture("object_squatter.exe"), options);
+            return test::run(Build::Windows, windowsFixture("winrun.exe"), options);
         });
         while (!fs::exists(dir_.path() / "squatting"))
             ASSERT_EQ(squatter_.wait_for(std::chrono::milliseconds(20)),
@@ -119,7 +120,7 @@ TEST(SingleInstanceWine, LaterStartsEndWithTheReplyToTheirArguments) {
         // "-2", an empty argument, "é日本", "😀": the reply is all 32 bits of secondaryMain's.
         {"tool.exe -2 \"\" \xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80", "", 0xFFFFFFFEu,
          " [002D 0032] [] [00E9 65E5 672C] [D83D DE00]", ""},
-        {"tool.exe", "", 4242, "", ""},
+        {"tool.exe", "", 4242, "", ""}, // no arguments: an empty array
         // Another spelling of the same file is the same application.
         {"TOOL.EXE 7", "TOOL.EXE", 7, " [0037]", ""},
         {"tool.exe " + tooLong, "", 0xFFFFFFFFu, nullptr,
@@ -140,15 +141,15 @@ TEST(SingleInstanceWine, LaterStartsEndWithTheReplyToTheirArguments) {
 
     // Concurrent later starts queue on the shared area; each gets the reply to its own request.
     std::vector<std::future<RunResult>> later;
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 8; ++i)
         later.push_back(std::async(std::launch::async, [&app, i] {
             RunOptions options;
             options.args = {std::to_string(1000 + i)};
             return app.run(options);
         }));
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(later[i].get().exitCode, 1000u + i);
-    EXPECT_EQ(app.recorded("secondary").size(), calls.size() + 20);
+    EXPECT_EQ(app.recorded("secondary").size(), calls.size() + 8);
 
     app.stop();
     EXPECT_EQ(app.firstResult().exitCode, 0u);
