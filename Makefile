@@ -45,8 +45,10 @@ demo:
 
 # On a machine that cannot execute i386 programs (or with NOVIQ_ASSUME_NO_I386=1) the tests
 # that run 32-bit Windows programs are skipped: the last line says so.
+# A failed CTest test runs once more (both runs are in the output): under load a fresh Wine
+# session now and then never opens the dialog's link elevated (docs/testing.md, Dialogs).
 test: build-windows build-linux build-linux-asan build-fuzz
-	ctest --test-dir build/linux --output-on-failure -j $(JOBS)
+	ctest --test-dir build/linux --output-on-failure -j $(JOBS) --repeat until-pass:2
 	ctest --test-dir build/linux-asan -L unit --output-on-failure
 	FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) ctest --test-dir build/fuzz --output-on-failure -j $(JOBS)
 	@reason=$$(scripts/i386-probe) || echo "32-bit Windows tests skipped: $$reason" \

@@ -382,7 +382,7 @@ TEST(PairedExecutableWine, StartsThePairedProgramForA32BitRuntime) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScenarioDir dir;
-        const fs::path program = dir.copy(windowsFixture("exit_with.exe"), "pair/exit_with.exe");
+        const fs::path program = dir.copy(windowsFixture("winrun.exe"), "pair/exit_with.exe");
         // A DLL of that name beside the launcher must not stand in for the system's.
         dir.copy(windowsFixture("pe_x86_64.dll"), "app/dbghelp.dll");
         const bool beside = c.source == Source::BesideExecutable;
