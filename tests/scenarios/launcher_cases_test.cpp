@@ -82,6 +82,8 @@ TEST_P(LauncherCases, Run) {
     };
     std::string exe = "tool", ini, mainClass, exitCode = "0";
     std::vector<std::string> out, err;
+    bool searched = false;   // the launcher searches; no JRE Path is written
+    uintmax_t growToMiB = 0; // the INI file grows to this size
     RunOptions options;
     options.env = {{"NOVIQ_JVM_ROOT", (dir.path() / "jvm").string()}};
     for (std::string line : c.lines) {
@@ -115,10 +117,13 @@ TEST_P(LauncherCases, Run) {
             options.workingDirectory = dir.path() / rest;
         else if (directive == "exit")
             exitCode = rest;
+        else if (directive == "searched")
+            searched = true;
+        else if (directive == "grow")
+            growToMiB = std::stoull(rest);
         else if (directive == "out" || directive == "err")
             (directive == "out" ? out : err).push_back(rest);
-        else if (directive != "grow" && directive != "needs-root" && directive != "only" &&
-                 directive != "searched")
+        else if (directive != "needs-root" && directive != "only")
             ADD_FAILURE() << "unknown directive " << directive;
     }
     const fs::path tool = dir.copy(launcherBinary(build), exe + (windows ? ".exe" : ""));
@@ -137,7 +142,6 @@ TEST_P(LauncherCases, Run) {
             dir.copy(fs::path(NOVIQ_LINUX_BUILD_DIR) / "tests/java/apps.jar",
                      relative + "apps.jar");
         }
-        const bool searched = std::ranges::find(c.lines, "searched") != c.lines.end();
         ini = "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\n" +
               (searched  ? ""
                : windows ? "JRE Path=" + toWindowsPath(folder / "rt") +
@@ -151,9 +155,8 @@ TEST_P(LauncherCases, Run) {
     const fs::path iniFile = fs::path(tool).replace_extension(".ini");
     if (!ini.empty())
         dir.write(iniFile.lexically_relative(dir.path()).string(), ini);
-    for (const std::string& line : c.lines)
-        if (line.starts_with("grow "))
-            fs::resize_file(iniFile, std::stoull(line.substr(line.rfind(' '))) << 20);
+    if (growToMiB > 0)
+        fs::resize_file(iniFile, growToMiB << 20);
 
     const RunResult result = run(build, tool, options);
 
